@@ -1,0 +1,38 @@
+# Compiler options shared by every target of the project (not by GoogleTest).
+add_library(vol_options INTERFACE)
+# Includes are written from src/, so that they name the part they come from.
+target_include_directories(vol_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(vol_options INTERFACE -Wall -Wextra $<$<BOOL:${VOL_WERROR}>:-Werror>)
+
+if(VOL_WINDOWS)
+  target_compile_definitions(vol_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                   _WIN32_WINNT=0x0601)
+  # One self-contained executable: no MinGW runtime DLLs beside it.
+  target_link_options(vol_options INTERFACE -static -static-libgcc -static-libstdc++)
+  set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+elseif(VOL_SANITIZE STREQUAL "address")
+  set(san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_compile_options(${san})
+  add_link_options(${san})
+elseif(VOL_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+elseif(NOT VOL_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "VOL_SANITIZE must be empty, address or thread")
+endif()
+
+find_package(Threads REQUIRED)
+
+# vol_add_test(NAME SOURCES... [LIBS ...]): one GoogleTest executable, registered as
+# one CTest test. In the windows build CTest runs it through Wine.
+function(vol_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE vol_options GTest::gtest_main GTest::gmock ${ARG_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  set(timeout ${VOL_TEST_TIMEOUT})
+  if(ARG_TIMEOUT)
+    set(timeout ${ARG_TIMEOUT})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
+endfunction()
