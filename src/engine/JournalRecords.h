@@ -1,0 +1,204 @@
+#pragma once
+
+// The NTFS change-journal records and control codes, defined once and portably (the
+// MinGW headers name them differently and lack some). Layouts are fixed by the platform;
+// the static_asserts hold them to it. Records are decoded from bytes with bounds checks,
+// never by casting an unchecked pointer.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace ntfs {
+
+// Control codes (DeviceIoControl).
+constexpr std::uint32_t kFsctlEnumUsnData = 0x000900B3;
+constexpr std::uint32_t kFsctlReadUsnJournal = 0x000900BB;
+constexpr std::uint32_t kFsctlCreateUsnJournal = 0x000900E7;
+constexpr std::uint32_t kFsctlQueryUsnJournal = 0x000900F4;
+constexpr std::uint32_t kFsctlDeleteUsnJournal = 0x000900F8;
+
+// Reason bits.
+constexpr std::uint32_t kReasonDataOverwrite = 0x00000001;
+constexpr std::uint32_t kReasonDataExtend = 0x00000002;
+constexpr std::uint32_t kReasonDataTruncation = 0x00000004;
+constexpr std::uint32_t kReasonNamedDataOverwrite = 0x00000010;
+constexpr std::uint32_t kReasonNamedDataExtend = 0x00000020;
+constexpr std::uint32_t kReasonNamedDataTruncation = 0x00000040;
+constexpr std::uint32_t kReasonFileCreate = 0x00000100;
+constexpr std::uint32_t kReasonFileDelete = 0x00000200;
+constexpr std::uint32_t kReasonEaChange = 0x00000400;
+constexpr std::uint32_t kReasonSecurityChange = 0x00000800;
+constexpr std::uint32_t kReasonRenameOldName = 0x00001000;
+constexpr std::uint32_t kReasonRenameNewName = 0x00002000;
+constexpr std::uint32_t kReasonIndexableChange = 0x00004000;
+constexpr std::uint32_t kReasonBasicInfoChange = 0x00008000;
+constexpr std::uint32_t kReasonHardLinkChange = 0x00010000;
+constexpr std::uint32_t kReasonCompressionChange = 0x00020000;
+constexpr std::uint32_t kReasonEncryptionChange = 0x00040000;
+constexpr std::uint32_t kReasonObjectIdChange = 0x00080000;
+constexpr std::uint32_t kReasonReparsePointChange = 0x00100000;
+constexpr std::uint32_t kReasonStreamChange = 0x00200000;
+constexpr std::uint32_t kReasonTransactedChange = 0x00400000;
+constexpr std::uint32_t kReasonIntegrityChange = 0x00800000;
+constexpr std::uint32_t kReasonClose = 0x80000000;
+
+// Groups that classification tests.
+constexpr std::uint32_t kReasonContentGroup = 0x77;
+constexpr std::uint32_t kReasonAttributeGroup = 0x90CC00;
+
+// File attributes.
+constexpr std::uint32_t kAttributeReadonly = 0x1;
+constexpr std::uint32_t kAttributeHidden = 0x2;
+constexpr std::uint32_t kAttributeSystem = 0x4;
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+constexpr std::uint32_t kAttributeArchive = 0x20;
+constexpr std::uint32_t kAttributeNormal = 0x80;
+
+// GetDriveTypeW answers.
+constexpr unsigned kDriveUnknown = 0;
+constexpr unsigned kDriveNoRootDir = 1;
+constexpr unsigned kDriveRemovable = 2;
+constexpr unsigned kDriveFixed = 3;
+constexpr unsigned kDriveRemote = 4;
+constexpr unsigned kDriveCdrom = 5;
+constexpr unsigned kDriveRamdisk = 6;
+
+// FILETIME of 1970-01-01 in 100-ns units since 1601-01-01.
+constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+constexpr std::int64_t kFileTimeTicksPerSecond = 10000000LL;
+
+// Number of the record in the master file table (low 48 bits) and its sequence (high 16).
+constexpr std::uint64_t MakeFileReference(std::uint64_t record, std::uint16_t sequence) {
+    return (static_cast<std::uint64_t>(sequence) << 48) | (record & 0xFFFFFFFFFFFFULL);
+}
+constexpr std::uint64_t kRootFileReference = MakeFileReference(5, 5);
+
+struct UsnRecordV2Header {
+    std::uint32_t RecordLength;
+    std::uint16_t MajorVersion;
+    std::uint16_t MinorVersion;
+    std::uint64_t FileReferenceNumber;
+    std::uint64_t ParentFileReferenceNumber;
+    std::int64_t Usn;
+    std::int64_t TimeStamp;
+    std::uint32_t Reason;
+    std::uint32_t SourceInfo;
+    std::uint32_t SecurityId;
+    std::uint32_t FileAttributes;
+    std::uint16_t FileNameLength;
+    std::uint16_t FileNameOffset;
+};
+// The platform's record is this header followed by the name (FileName at offset 60).
+constexpr std::size_t kUsnRecordV2HeaderSize = 60;
+static_assert(offsetof(UsnRecordV2Header, FileReferenceNumber) == 8);
+static_assert(offsetof(UsnRecordV2Header, ParentFileReferenceNumber) == 16);
+static_assert(offsetof(UsnRecordV2Header, Usn) == 24);
+static_assert(offsetof(UsnRecordV2Header, TimeStamp) == 32);
+static_assert(offsetof(UsnRecordV2Header, Reason) == 40);
+static_assert(offsetof(UsnRecordV2Header, SourceInfo) == 44);
+static_assert(offsetof(UsnRecordV2Header, SecurityId) == 48);
+static_assert(offsetof(UsnRecordV2Header, FileAttributes) == 52);
+static_assert(offsetof(UsnRecordV2Header, FileNameLength) == 56);
+static_assert(offsetof(UsnRecordV2Header, FileNameOffset) == 58);
+static_assert(sizeof(UsnRecordV2Header) == 64);  // 60 bytes and the tail padding
+
+struct UsnJournalDataV0 {
+    std::uint64_t UsnJournalID;
+    std::int64_t FirstUsn;
+    std::int64_t NextUsn;
+    std::int64_t LowestValidUsn;
+    std::int64_t MaxUsn;
+    std::uint64_t MaximumSize;
+    std::uint64_t AllocationDelta;
+};
+static_assert(sizeof(UsnJournalDataV0) == 56);
+static_assert(offsetof(UsnJournalDataV0, NextUsn) == 16);
+static_assert(offsetof(UsnJournalDataV0, AllocationDelta) == 48);
+
+struct ReadUsnJournalDataV0 {
+    std::int64_t StartUsn;
+    std::uint32_t ReasonMask;
+    std::uint32_t ReturnOnlyOnClose;
+    std::uint64_t Timeout;
+    std::uint64_t BytesToWaitFor;
+    std::uint64_t UsnJournalID;
+};
+static_assert(sizeof(ReadUsnJournalDataV0) == 40);
+static_assert(offsetof(ReadUsnJournalDataV0, ReasonMask) == 8);
+static_assert(offsetof(ReadUsnJournalDataV0, Timeout) == 16);
+static_assert(offsetof(ReadUsnJournalDataV0, UsnJournalID) == 32);
+
+struct MftEnumDataV0 {
+    std::uint64_t StartFileReferenceNumber;
+    std::int64_t LowUsn;
+    std::int64_t HighUsn;
+};
+static_assert(sizeof(MftEnumDataV0) == 24);
+static_assert(offsetof(MftEnumDataV0, HighUsn) == 16);
+
+struct CreateUsnJournalData {
+    std::uint64_t MaximumSize;
+    std::uint64_t AllocationDelta;
+};
+static_assert(sizeof(CreateUsnJournalData) == 16);
+
+// FILE_NAME_INFORMATION: FileNameLength in bytes, then the name in UTF-16.
+constexpr std::size_t kFileNameInformationNameOffset = 4;
+
+// Copies a plain record out of bytes; the caller has checked the size.
+template <typename Record>
+Record ReadStruct(const std::uint8_t* bytes) {
+    Record record;
+    std::memcpy(&record, bytes, sizeof(Record));
+    return record;
+}
+
+// Reads a little-endian 64-bit value, such as the next USN at the front of a batch.
+inline std::uint64_t ReadU64(const std::uint8_t* bytes) {
+    std::uint64_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// One version-2 record decoded from a batch. The name stays in the batch's bytes.
+struct UsnRecordV2 {
+    UsnRecordV2Header header{};
+    const std::uint8_t* name = nullptr;  // FileNameLength bytes of UTF-16, maybe unaligned
+    int nameUnits = 0;
+};
+
+enum class RecordCheck {
+    kRecord,  // a valid version-2 record; walk on by RecordLength
+    kSkip,    // a whole record of another version or with its name outside: step over it
+    kStop,    // the bytes cannot be walked further: abandon the rest of the batch
+};
+
+// Decodes the record at the start of `bytes`, `remaining` bytes of the batch being left.
+// A length shorter than the version-2 header, not a multiple of 8 or longer than what
+// remains stops the walk; a record of another major version, or whose name lies outside
+// it, is skipped.
+inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t remaining,
+                                     UsnRecordV2& out) {
+    if (remaining < kUsnRecordV2HeaderSize) {
+        return RecordCheck::kStop;
+    }
+    std::memcpy(&out.header, bytes, kUsnRecordV2HeaderSize);
+    const std::uint32_t length = out.header.RecordLength;
+    if (length < kUsnRecordV2HeaderSize || length % 8 != 0 || length > remaining) {
+        return RecordCheck::kStop;
+    }
+    if (out.header.MajorVersion != 2) {
+        return RecordCheck::kSkip;
+    }
+    const std::size_t nameStart = out.header.FileNameOffset;
+    const std::size_t nameEnd = nameStart + out.header.FileNameLength;
+    if (nameStart < kUsnRecordV2HeaderSize || nameEnd > length) {
+        return RecordCheck::kSkip;
+    }
+    out.name = bytes + nameStart;
+    out.nameUnits = out.header.FileNameLength / 2;
+    return RecordCheck::kRecord;
+}
+
+}  // namespace ntfs

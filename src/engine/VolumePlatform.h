@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text/CWString.h"
+
+// The platform calls the engine makes, and nothing more: the Win32 backend translates
+// each to the system call of the same name; the simulated NTFS volume answers them from
+// its in-memory model with the same bytes and results.
+using PlatformHandle = std::intptr_t;
+constexpr PlatformHandle kInvalidPlatformHandle = -1;  // INVALID_HANDLE_VALUE
+
+class VolumePlatform {
+public:
+    virtual ~VolumePlatform() = default;
+
+    // GetVolumeInformationW(rootPath) for the file-system name only. False when the call
+    // fails; `name` is then unchanged.
+    virtual bool GetFileSystemName(const CWString& rootPath, CWString& name) = 0;
+
+    // GetDriveTypeW(rootPath).
+    virtual unsigned GetDriveType(const CWString& rootPath) = 0;
+
+    // CreateFileW(devicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ |
+    // FILE_SHARE_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_READONLY) on "\\.\X:".
+    // kInvalidPlatformHandle on failure.
+    virtual PlatformHandle OpenVolume(const CWString& devicePath) = 0;
+
+    // CloseHandle of a handle from OpenVolume.
+    virtual void CloseVolume(PlatformHandle volume) = 0;
+
+    // DeviceIoControl(volume, code, in, inSize, out, outSize, &returned, no OVERLAPPED).
+    virtual bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
+                                 std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                 std::uint32_t& returned) = 0;
+
+    // Whether NtCreateFile and NtQueryInformationFile were found in ntdll.dll.
+    virtual bool HasOpenByIdCalls() = 0;
+
+    // NtCreateFile(GENERIC_READ, RootDirectory = volume, ObjectName = the 8 bytes of fileId,
+    // OBJ_CASE_INSENSITIVE, FILE_ATTRIBUTE_NORMAL, share read|write, FILE_OPEN,
+    // FILE_OPEN_BY_FILE_ID), then NtQueryInformationFile(FileNameInformation) into
+    // `buffer` of `size` bytes, then close. Answers the NTSTATUS of the open when it
+    // fails, else that of the query (0 = success).
+    virtual std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId,
+                                       void* buffer, std::uint32_t size) = 0;
+
+    // CreateFileW(path, 0, share read|write, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS) and
+    // GetFileInformationByHandle: nFileIndexHigh << 32 | nFileIndexLow, 0 on failure.
+    virtual std::uint64_t GetFileId(const CWString& path) = 0;
+
+    // Whether the path names an existing directory (GetFileAttributesW).
+    virtual bool IsDirectory(const CWString& path) = 0;
+
+    // The current user's SID in its string form (S-1-…), empty on failure.
+    virtual CWString GetUserSidText() = 0;
+
+    // The calendar clock: seconds since 1970-01-01 UTC (time()).
+    virtual std::int64_t CurrentUnixSeconds() = 0;
+};
