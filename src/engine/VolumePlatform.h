@@ -18,8 +18,8 @@ public:
     // fails; `name` is then unchanged.
     virtual bool GetFileSystemName(const CWString& rootPath, CWString& name) = 0;
 
-    // GetDriveTypeW(rootPath).
-    virtual unsigned GetDriveType(const CWString& rootPath) = 0;
+    // GetDriveTypeW(rootPath) (named apart from the windows.h macro).
+    virtual unsigned QueryDriveType(const CWString& rootPath) = 0;
 
     // CreateFileW(devicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ |
     // FILE_SHARE_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_READONLY) on "\\.\X:".
@@ -42,8 +42,8 @@ public:
     // FILE_OPEN_BY_FILE_ID), then NtQueryInformationFile(FileNameInformation) into
     // `buffer` of `size` bytes, then close. Answers the NTSTATUS of the open when it
     // fails, else that of the query (0 = success).
-    virtual std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId,
-                                       void* buffer, std::uint32_t size) = 0;
+    virtual std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
+                                       std::uint32_t size) = 0;
 
     // CreateFileW(path, 0, share read|write, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS) and
     // GetFileInformationByHandle: nFileIndexHigh << 32 | nFileIndexLow, 0 on failure.

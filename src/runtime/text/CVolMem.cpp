@@ -40,7 +40,9 @@ CVolMem& CVolMem::operator=(CVolMem&& other) noexcept {
     return *this;
 }
 
-CVolMem::~CVolMem() { std::free(data_); }
+CVolMem::~CVolMem() {
+    std::free(data_);
+}
 
 void CVolMem::Reserve(int bytes) {
     const int step = Step();
@@ -49,7 +51,8 @@ void CVolMem::Reserve(int bytes) {
     }
     if (capacity_ < bytes || capacity_ - bytes > step) {
         const int capacity = step + bytes - bytes % step;
-        data_ = static_cast<std::uint8_t*>(ReallocateOrEnd(data_, static_cast<std::size_t>(capacity)));
+        data_ =
+            static_cast<std::uint8_t*>(ReallocateOrEnd(data_, static_cast<std::size_t>(capacity)));
         capacity_ = capacity;
     }
 }
@@ -78,7 +81,8 @@ void CVolMem::Append(const void* bytes, int count) {
         EndProcessOnOutOfMemory();
     }
     Reserve(oldSize + count);
-    std::memmove(data_ + oldSize, inside ? data_ + offset : source, static_cast<std::size_t>(count));
+    std::memmove(data_ + oldSize, inside ? data_ + offset : source,
+                 static_cast<std::size_t>(count));
     size_ = oldSize + count;
 }
 

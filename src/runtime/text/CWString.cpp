@@ -14,7 +14,9 @@ int LiteralLength(const char16_t* text) {
     return n;
 }
 
-char16_t FoldAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 0x20 : c; }
+char16_t FoldAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? c - 0x20 : c;
+}
 
 }  // namespace
 
@@ -178,7 +180,9 @@ void CWString::InsertFront(const CWString& text) {
     *this = std::move(joined);
 }
 
-void CWString::PrependBackslash() { InsertFront(CWString(u"\\", true)); }
+void CWString::PrependBackslash() {
+    InsertFront(CWString(u"\\", true));
+}
 
 void CWString::EnsureTrailingBackslash() {
     const int n = Length();
@@ -290,8 +294,9 @@ void CWString::FormatList(const char16_t* format, const FormatArg* args, int cou
                 if (isSigned) {
                     const auto v32 = static_cast<std::int32_t>(value);
                     negative = v32 < 0;
-                    magnitude = negative ? 0u - static_cast<std::uint64_t>(static_cast<std::int64_t>(v32))
-                                         : static_cast<std::uint64_t>(v32);
+                    magnitude =
+                        negative ? 0u - static_cast<std::uint64_t>(static_cast<std::int64_t>(v32))
+                                 : static_cast<std::uint64_t>(v32);
                 } else {
                     magnitude = static_cast<std::uint32_t>(value);
                     if (arg.kind == FormatArg::Kind::Unsigned && value > 0xFFFFFFFFll) {

@@ -6,7 +6,9 @@
 
 namespace {
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -39,8 +41,8 @@ DateTimeValue MakeDateTime(int year, int month, int day, int hour, int minute, i
     return days + ms / 86400000.0;
 }
 
-CWString FormatDateTime(DateTimeValue value, const CWString& dateFormat,
-                        const CWString& timeFormat, bool force24Hour) {
+CWString FormatDateTime(DateTimeValue value, const CWString& dateFormat, const CWString& timeFormat,
+                        bool force24Hour) {
     CalendarTime t;
     if (!time_platform::DaysToCalendar(value, t)) {
         return {};

@@ -21,8 +21,8 @@ DateTimeValue MakeDateTime(int year, int month, int day, int hour, int minute, i
 // The date rendered with dateFormat followed by the time rendered with timeFormat, both in
 // the Chinese (PRC) locale, the time of day rounded to the second. Empty for a value out
 // of range.
-CWString FormatDateTime(DateTimeValue value, const CWString& dateFormat,
-                        const CWString& timeFormat, bool force24Hour);
+CWString FormatDateTime(DateTimeValue value, const CWString& dateFormat, const CWString& timeFormat,
+                        bool force24Hour);
 
 // "hh:mm:ss" of the value, on a 24-hour clock when the user's locale uses one.
 CWString TimeOfDayText(DateTimeValue value);

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-void EndProcessOnOutOfMemory() { std::_Exit(-1); }
+void EndProcessOnOutOfMemory() {
+    std::_Exit(-1);
+}
 
 void* AllocateOrEnd(std::size_t bytes) {
     void* block = std::malloc(bytes == 0 ? 1 : bytes);

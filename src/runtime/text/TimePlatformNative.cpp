@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double kFirstInvalidLow = -657435.0;  // the day before 1 January 100
+constexpr double kFirstInvalidLow = -657435.0;   // the day before 1 January 100
 constexpr double kFirstInvalidHigh = 2958466.0;  // the day after 31 December 9999
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
@@ -36,7 +36,9 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 const long long kOleEpoch = DaysFromCivil(1899, 12, 30);
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -146,15 +148,17 @@ bool DaysToCalendar(double days, CalendarTime& t) {
     return true;
 }
 
-int UserTimeSetting() { return 1; }
+int UserTimeSetting() {
+    return 1;
+}
 
 CWString RenderDate(const CalendarTime& t, const CWString& format) {
     static constexpr const char16_t* kWeekdays[] = {u"星期日", u"星期一", u"星期二", u"星期三",
                                                     u"星期四", u"星期五", u"星期六"};
     static constexpr const char16_t* kShortWeekdays[] = {u"周日", u"周一", u"周二", u"周三",
                                                          u"周四", u"周五", u"周六"};
-    static constexpr const char16_t* kMonths[] = {u"一月", u"二月",  u"三月",  u"四月",
-                                                  u"五月", u"六月",  u"七月",  u"八月",
+    static constexpr const char16_t* kMonths[] = {u"一月", u"二月", u"三月",   u"四月",
+                                                  u"五月", u"六月", u"七月",   u"八月",
                                                   u"九月", u"十月", u"十一月", u"十二月"};
     if (t.year < 1601) {
         return {};  // the platform's date formatting starts with the file-time epoch

@@ -1,5 +1,6 @@
 // The time and locale calls of the windows build: a thin translation to the platform.
 #include <windows.h>
+
 #include <oleauto.h>
 
 #include <cwchar>
@@ -36,7 +37,9 @@ CalendarTime FromSystemTime(const SYSTEMTIME& st) {
     return t;
 }
 
-const wchar_t* Wide(const CWString& text) { return reinterpret_cast<const wchar_t*>(text.Chars()); }
+const wchar_t* Wide(const CWString& text) {
+    return reinterpret_cast<const wchar_t*>(text.Chars());
+}
 
 // Asks a Get*FormatW-shaped call for the needed size, then renders into a buffer of it.
 template <typename Call>

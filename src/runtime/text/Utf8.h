@@ -8,5 +8,7 @@
 // Conversions at the edges of the portable code (tools, tests, file names on Linux).
 // Unpaired surrogates and invalid UTF-8 become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
-inline std::string ToUtf8(const CWString& text) { return ToUtf8(text.View()); }
+inline std::string ToUtf8(const CWString& text) {
+    return ToUtf8(text.View());
+}
 std::u16string FromUtf8(std::string_view text);

@@ -35,8 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
         // More than one step spare: shrinks by the same rule.
         GrowthCase{"shrinks", 64, {300, 100, 99}, {320, 128, 128}},
         // A step of 0 or less means 64.
-        GrowthCase{"zero_step", 0, {1, 70}, {64, 128}},
-        GrowthCase{"negative_step", -5, {1}, {64}},
+        GrowthCase{"zero_step", 0, {1, 70}, {64, 128}}, GrowthCase{"negative_step", -5, {1}, {64}},
         // The text buffer's step.
         GrowthCase{"text_step", 254, {8, 254, 255, 600}, {254, 254, 508, 762}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -10,7 +10,9 @@
 
 namespace {
 
-std::string U8(const CWString& s) { return ToUtf8(s); }
+std::string U8(const CWString& s) {
+    return ToUtf8(s);
+}
 
 TEST(CWString, EmptinessAndLengthOfEachForm) {
     CWString none;
@@ -82,27 +84,43 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CWStringEdit,
     ::testing::Values(
         EditCase{"append", u"ab", false, [](CWString& s) { s.Append(u"cd"); }, u"abcd"},
-        EditCase{"append_none", u"ab", false, [](CWString& s) { s.Append(static_cast<const char16_t*>(nullptr)); }, u"ab"},
+        EditCase{"append_none", u"ab", false,
+                 [](CWString& s) { s.Append(static_cast<const char16_t*>(nullptr)); }, u"ab"},
         EditCase{"append_to_literal", u"ab", true, [](CWString& s) { s.Append(u"c"); }, u"abc"},
         EditCase{"append_char_zero", u"ab", false, [](CWString& s) { s.AppendChar(0); }, u"ab"},
-        EditCase{"append_chars_keeps_nul", u"", false, [](CWString& s) { s.AppendChars(kWithNul, 5); },
-                 std::u16string(kWithNul, 5)},
-        EditCase{"append_chars_none", u"x", false, [](CWString& s) { s.AppendChars(kWithNul, 0); }, u"x"},
+        EditCase{"append_chars_keeps_nul", u"", false,
+                 [](CWString& s) { s.AppendChars(kWithNul, 5); }, std::u16string(kWithNul, 5)},
+        EditCase{"append_chars_none", u"x", false, [](CWString& s) { s.AppendChars(kWithNul, 0); },
+                 u"x"},
         EditCase{"append_self", u"ab", false, [](CWString& s) { s.Append(s); }, u"abab"},
-        EditCase{"assign_chars", u"old", false, [](CWString& s) { s.AssignChars(u"new", 2); }, u"ne"},
-        EditCase{"assign_chars_zero", u"old", false, [](CWString& s) { s.AssignChars(u"new", 0); }, u""},
-        EditCase{"assign_chars_own_tail", u"abcdef", false, [](CWString& s) { s.AssignChars(s.Chars() + 2, 3); }, u"cde"},
-        EditCase{"assign_up_to_stops_at_nul", u"zz", false, [](CWString& s) { s.AssignUpTo(kWithNul, 5); }, u"ab"},
-        EditCase{"assign_up_to_count", u"", false, [](CWString& s) { s.AssignUpTo(u"abcdef", 3); }, u"abc"},
-        EditCase{"assign_up_to_nothing", u"zz", false, [](CWString& s) { s.AssignUpTo(u"", 3); }, u""},
-        EditCase{"insert_front", u"Windows", false, [](CWString& s) { s.InsertFront(CWString(u"C:\\")); }, u"C:\\Windows"},
-        EditCase{"insert_front_into_empty", u"", false, [](CWString& s) { s.InsertFront(CWString(u"x")); }, u"x"},
-        EditCase{"insert_front_empty", u"x", false, [](CWString& s) { s.InsertFront(CWString()); }, u"x"},
-        EditCase{"prepend_backslash", u"Windows", false, [](CWString& s) { s.PrependBackslash(); }, u"\\Windows"},
-        EditCase{"prepend_backslash_empty", u"", false, [](CWString& s) { s.PrependBackslash(); }, u"\\"},
-        EditCase{"trailing_backslash_added", u"C:", false, [](CWString& s) { s.EnsureTrailingBackslash(); }, u"C:\\"},
-        EditCase{"trailing_backslash_kept", u"C:\\", true, [](CWString& s) { s.EnsureTrailingBackslash(); }, u"C:\\"},
-        EditCase{"trailing_backslash_empty", u"", false, [](CWString& s) { s.EnsureTrailingBackslash(); }, u"\\"},
+        EditCase{"assign_chars", u"old", false, [](CWString& s) { s.AssignChars(u"new", 2); },
+                 u"ne"},
+        EditCase{"assign_chars_zero", u"old", false, [](CWString& s) { s.AssignChars(u"new", 0); },
+                 u""},
+        EditCase{"assign_chars_own_tail", u"abcdef", false,
+                 [](CWString& s) { s.AssignChars(s.Chars() + 2, 3); }, u"cde"},
+        EditCase{"assign_up_to_stops_at_nul", u"zz", false,
+                 [](CWString& s) { s.AssignUpTo(kWithNul, 5); }, u"ab"},
+        EditCase{"assign_up_to_count", u"", false, [](CWString& s) { s.AssignUpTo(u"abcdef", 3); },
+                 u"abc"},
+        EditCase{"assign_up_to_nothing", u"zz", false, [](CWString& s) { s.AssignUpTo(u"", 3); },
+                 u""},
+        EditCase{"insert_front", u"Windows", false,
+                 [](CWString& s) { s.InsertFront(CWString(u"C:\\")); }, u"C:\\Windows"},
+        EditCase{"insert_front_into_empty", u"", false,
+                 [](CWString& s) { s.InsertFront(CWString(u"x")); }, u"x"},
+        EditCase{"insert_front_empty", u"x", false, [](CWString& s) { s.InsertFront(CWString()); },
+                 u"x"},
+        EditCase{"prepend_backslash", u"Windows", false, [](CWString& s) { s.PrependBackslash(); },
+                 u"\\Windows"},
+        EditCase{"prepend_backslash_empty", u"", false, [](CWString& s) { s.PrependBackslash(); },
+                 u"\\"},
+        EditCase{"trailing_backslash_added", u"C:", false,
+                 [](CWString& s) { s.EnsureTrailingBackslash(); }, u"C:\\"},
+        EditCase{"trailing_backslash_kept", u"C:\\", true,
+                 [](CWString& s) { s.EnsureTrailingBackslash(); }, u"C:\\"},
+        EditCase{"trailing_backslash_empty", u"", false,
+                 [](CWString& s) { s.EnsureTrailingBackslash(); }, u"\\"},
         EditCase{"left", u"abcdef", false, [](CWString& s) { s = s.Left(2); }, u"ab"},
         EditCase{"left_past_end", u"ab", true, [](CWString& s) { s = s.Left(9); }, u"ab"},
         EditCase{"left_negative", u"ab", false, [](CWString& s) { s = s.Left(-1); }, u""}),
@@ -133,20 +151,15 @@ TEST_P(CWStringTextBefore, FindsTheFirstMatchFoldingOnlyAsciiLetters) {
     EXPECT_EQ(CWString::TextBefore(CWString(c.text), CWString(c.delimiter)).View(), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CWStringTextBefore,
-                         ::testing::Values(TextBeforeCase{u"C:\\Data", u":", u"C"},
-                                           TextBeforeCase{u"d:\\data\\", u":", u"d"},
-                                           TextBeforeCase{u"data", u":", u""},
-                                           TextBeforeCase{u"", u":", u""},
-                                           TextBeforeCase{u":\\x", u":", u""},
-                                           TextBeforeCase{u"C:\\a:b", u":", u"C"},
-                                           TextBeforeCase{u"C:\\", u"", u""},
-                                           TextBeforeCase{u"abc", u"B", u"a"},
-                                           TextBeforeCase{u"ABC", u"b", u"A"},
-                                           TextBeforeCase{u"xäy", u"Ä", u""},
-                                           TextBeforeCase{u"xÄy", u"Ä", u"x"},
-                                           TextBeforeCase{u"a[b", u"{", u""},
-                                           TextBeforeCase{u"ab", u"abc", u""}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, CWStringTextBefore,
+    ::testing::Values(TextBeforeCase{u"C:\\Data", u":", u"C"},
+                      TextBeforeCase{u"d:\\data\\", u":", u"d"}, TextBeforeCase{u"data", u":", u""},
+                      TextBeforeCase{u"", u":", u""}, TextBeforeCase{u":\\x", u":", u""},
+                      TextBeforeCase{u"C:\\a:b", u":", u"C"}, TextBeforeCase{u"C:\\", u"", u""},
+                      TextBeforeCase{u"abc", u"B", u"a"}, TextBeforeCase{u"ABC", u"b", u"A"},
+                      TextBeforeCase{u"xäy", u"Ä", u""}, TextBeforeCase{u"xÄy", u"Ä", u"x"},
+                      TextBeforeCase{u"a[b", u"{", u""}, TextBeforeCase{u"ab", u"abc", u""}));
 
 struct FormatCase {
     const char* name;
@@ -167,11 +180,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormatCase{"device", [](CWString& s) { s.Format(u"\\\\.\\%c:", u'C'); }, u"\\\\.\\C:"},
         FormatCase{"number", [](CWString& s) { s.Format(u"%d/%d", -42, 7); }, u"-42/7"},
-        FormatCase{"int_min", [](CWString& s) { s.Format(u"%d", -2147483647 - 1); }, u"-2147483648"},
+        FormatCase{"int_min", [](CWString& s) { s.Format(u"%d", -2147483647 - 1); },
+                   u"-2147483648"},
         FormatCase{"padded", [](CWString& s) { s.Format(u"%02d:%02d", 5, 12); }, u"05:12"},
-        FormatCase{"hex", [](CWString& s) { s.Format(u"%x %X %08x", 255u, 255u, 0x1234u); }, u"ff FF 00001234"},
+        FormatCase{"hex", [](CWString& s) { s.Format(u"%x %X %08x", 255u, 255u, 0x1234u); },
+                   u"ff FF 00001234"},
         FormatCase{"text", [](CWString& s) { s.Format(u"[%s]", u"新建"); }, u"[新建]"},
-        FormatCase{"text_width", [](CWString& s) { s.Format(u"%-4s|%4s", u"a", u"b"); }, u"a   |   b"},
+        FormatCase{"text_width", [](CWString& s) { s.Format(u"%-4s|%4s", u"a", u"b"); },
+                   u"a   |   b"},
         FormatCase{"percent", [](CWString& s) { s.Format(u"100%%"); }, u"100%"},
         FormatCase{"missing_argument", [](CWString& s) { s.Format(u"%d %d", 1); }, u""},
         FormatCase{"wrong_kind", [](CWString& s) { s.Format(u"%d", u"x"); }, u""},

@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"first_valid_day_has_no_date_rendering", -657434.0, u"yyyy-MM-dd", u"", true,
                    u""},
         FormatCase{"first_day_of_1601", -109205.0, u"yyyy-MM-dd", u"", true, u"1601-01-01"},
-        FormatCase{"last_valid_day", 2958465.5, u"yyyy-MM-dd ", u"HH:mm", true, u"9999-12-31 12:00"},
+        FormatCase{"last_valid_day", 2958465.5, u"yyyy-MM-dd ", u"HH:mm", true,
+                   u"9999-12-31 12:00"},
         FormatCase{"past_the_last_day", 2958466.0, u"yyyy", u"HH", true, u""},
         FormatCase{"before_the_first_day", -657435.0, u"yyyy", u"HH", true, u""}),
     [](const auto& info) { return std::string(info.param.name); });

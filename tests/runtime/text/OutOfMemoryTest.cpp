@@ -7,8 +7,12 @@
 #include "runtime/text/CVolMem.h"
 
 // Sanitizers would report the huge request themselves; let malloc answer null instead.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
-extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+extern "C" const char* __tsan_default_options() {
+    return "allocator_may_return_null=1";
+}
 
 namespace {
 

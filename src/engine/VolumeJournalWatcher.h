@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+
+#include "engine/FileRecordIndex.h"
+#include "engine/JournalRecords.h"
+#include "engine/StopSignal.h"
+#include "engine/VolumePlatform.h"
+#include "engine/WatcherSlots.h"
+#include "engine/WorkerThread.h"
+#include "runtime/text/CMStringArray.h"
+#include "runtime/text/CWString.h"
+
+class ChangeClassifier;
+
+// Watches one NTFS volume through its change journal. Open checks and opens the volume,
+// makes sure the journal is active, takes the watch start and starts a worker that
+// enumerates the volume's directories (when a directory filter is active) and then reads
+// the journal, handing every record stamped since the start to classification, which
+// reports through the slots. Open and Stop run on the owner's thread; everything the
+// worker uses stays untouched by the owner until Stop has waited for the worker.
+class VolumeJournalWatcher {
+public:
+    static constexpr std::uint32_t kReadBufferSize = 4096;
+    static constexpr std::uint32_t kEnumBufferSize = 10240;
+    static constexpr std::uint32_t kIdleWaitMs = 50;
+
+    explicit VolumeJournalWatcher(VolumePlatform& platform);
+    VolumeJournalWatcher(const VolumeJournalWatcher&) = delete;
+    VolumeJournalWatcher& operator=(const VolumeJournalWatcher&) = delete;
+    ~VolumeJournalWatcher();
+
+    // Starts watching the volume of driveLetter, reporting only changes under
+    // watchedPaths (none, or none that resolves: every change of the volume). The slots
+    // are in place before the worker starts. False when the volume is refused; nothing
+    // then runs and the volume is closed.
+    bool Open(char16_t driveLetter, const CMStringArray& watchedPaths,
+              WatcherSlots slotsToUse = {});
+    // Ends the worker and waits for it, closes the volume, frees the index and the
+    // watched set and empties the slots. Safe to call at any time, also twice.
+    void Stop();
+    // Makes sure the volume has an active journal, queries it and takes the watch start.
+    bool OpenJournal();
+
+    // For tests and tools; meaningful while no worker runs.
+    bool FilterActive() const { return filterActive; }
+    std::uint64_t WatchStart() const { return watchStart; }
+    const ntfs::UsnJournalDataV0& JournalData() const { return journalData; }
+    const CWString& RootPath() const { return rootPath; }
+    const CWString& RecyclePath() const { return recyclePath; }
+    bool VolumeOpen() const { return volumeHandle != kInvalidPlatformHandle; }
+    bool WorkerRunning() const { return worker.Running(); }
+
+private:
+    void RunWorker();
+    void RunJournalLoop();
+    void BuildParentIndex();
+    bool ReadJournal(ntfs::ReadUsnJournalDataV0& request, std::uint8_t* buffer,
+                     std::uint32_t& returned);
+    std::uint64_t CurrentWatchStart() const;
+    void CloseVolume();
+
+    VolumePlatform& platform;
+    bool filterActive = false;
+    std::uint32_t idleWaitMs = 0;
+    PlatformHandle volumeHandle = kInvalidPlatformHandle;
+    StopSignal stopEvent;
+    std::uint64_t watchStart = 0;
+    std::unique_ptr<FileRecordIndex> parentIndex;
+    std::unique_ptr<std::set<std::uint64_t>> watchedDirs;
+    ntfs::UsnJournalDataV0 journalData{};
+    CWString rootPath;
+    CWString recyclePath;
+    WatcherSlots slots;
+    WorkerThread worker;
+};

@@ -1,0 +1,164 @@
+#include "engine/win32/Win32VolumePlatform.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <ctime>
+#include <vector>
+
+#include "engine/win32/ScopedHandle.h"
+
+namespace {
+
+const wchar_t* Wide(const CWString& text) {
+    return reinterpret_cast<const wchar_t*>(text.Chars());
+}
+
+HANDLE ToHandle(PlatformHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// The native call's records, as ntdll takes them.
+struct CountedName {
+    USHORT Length;
+    USHORT MaximumLength;
+    void* Buffer;
+};
+struct ObjectAttributes {
+    ULONG Length;
+    HANDLE RootDirectory;
+    CountedName* ObjectName;
+    ULONG Attributes;
+    void* SecurityDescriptor;
+    void* SecurityQualityOfService;
+};
+struct IoStatus {
+    union {
+        LONG Status;
+        void* Pointer;
+    };
+    ULONG_PTR Information;
+};
+static_assert(sizeof(ObjectAttributes) == 6 * sizeof(void*));
+
+constexpr ULONG kObjCaseInsensitive = 0x40;
+constexpr ULONG kFileOpen = 1;
+constexpr ULONG kFileOpenByFileId = 0x2000;
+constexpr int kFileNameInformationClass = 9;
+
+}  // namespace
+
+Win32VolumePlatform::Win32VolumePlatform() {
+    if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll"); ntdll != nullptr) {
+        ntQueryInformationFile = reinterpret_cast<NtQueryInformationFileCall>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
+        ntCreateFile = reinterpret_cast<NtCreateFileCall>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+    }
+}
+
+bool Win32VolumePlatform::GetFileSystemName(const CWString& rootPath, CWString& name) {
+    wchar_t fileSystem[261] = {};
+    if (!GetVolumeInformationW(Wide(rootPath), nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
+                               260)) {
+        return false;
+    }
+    name = CWString(reinterpret_cast<const char16_t*>(fileSystem));
+    return true;
+}
+
+unsigned Win32VolumePlatform::QueryDriveType(const CWString& rootPath) {
+    return GetDriveTypeW(Wide(rootPath));
+}
+
+PlatformHandle Win32VolumePlatform::OpenVolume(const CWString& devicePath) {
+    const HANDLE volume = CreateFileW(Wide(devicePath), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_READONLY, nullptr);
+    return volume == INVALID_HANDLE_VALUE ? kInvalidPlatformHandle
+                                          : reinterpret_cast<PlatformHandle>(volume);
+}
+
+void Win32VolumePlatform::CloseVolume(PlatformHandle volume) {
+    CloseHandle(ToHandle(volume));
+}
+
+bool Win32VolumePlatform::DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
+                                          std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                          std::uint32_t& returned) {
+    DWORD bytes = 0;
+    const BOOL ok = ::DeviceIoControl(ToHandle(volume), code, const_cast<void*>(in), inSize, out,
+                                      outSize, &bytes, nullptr);
+    returned = bytes;
+    return ok != FALSE;
+}
+
+bool Win32VolumePlatform::HasOpenByIdCalls() {
+    return ntCreateFile != nullptr && ntQueryInformationFile != nullptr;
+}
+
+std::int32_t Win32VolumePlatform::QueryNameById(PlatformHandle volume, std::uint64_t fileId,
+                                                void* buffer, std::uint32_t size) {
+    CountedName name{8, 8, &fileId};
+    ObjectAttributes attributes{sizeof(ObjectAttributes), ToHandle(volume), &name,
+                                kObjCaseInsensitive,      nullptr,          nullptr};
+    IoStatus ioStatus{};
+    void* opened = nullptr;
+    const LONG openStatus =
+        ntCreateFile(&opened, GENERIC_READ, &attributes, &ioStatus, nullptr, FILE_ATTRIBUTE_NORMAL,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, kFileOpen, kFileOpenByFileId, nullptr, 0);
+    if (openStatus != 0) {
+        return openStatus;
+    }
+    const ScopedHandle directory(opened);
+    return ntQueryInformationFile(directory.Get(), &ioStatus, buffer, size,
+                                  kFileNameInformationClass);
+}
+
+std::uint64_t Win32VolumePlatform::GetFileId(const CWString& path) {
+    const ScopedHandle file(CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.Valid()) {
+        return 0;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.Get(), &info)) {
+        return 0;
+    }
+    return (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+}
+
+bool Win32VolumePlatform::IsDirectory(const CWString& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+CWString Win32VolumePlatform::GetUserSidText() {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) {
+        return {};
+    }
+    const ScopedHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) {
+        return {};
+    }
+    std::vector<unsigned char> buffer(size, 0);
+    if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) {
+        return {};
+    }
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(user->User.Sid, &text)) {
+        return {};
+    }
+    CWString sid(reinterpret_cast<const char16_t*>(text));
+    LocalFree(text);
+    return sid;
+}
+
+std::int64_t Win32VolumePlatform::CurrentUnixSeconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}

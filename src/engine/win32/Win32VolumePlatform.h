@@ -1,0 +1,37 @@
+#pragma once
+
+#include "engine/VolumePlatform.h"
+
+// The real volume backend: each call is the Win32 or native call of the same name. No
+// logic lives here; everything that can be wrong is above the seam, where it is tested.
+class Win32VolumePlatform final : public VolumePlatform {
+public:
+    Win32VolumePlatform();
+
+    bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
+    unsigned QueryDriveType(const CWString& rootPath) override;
+    PlatformHandle OpenVolume(const CWString& devicePath) override;
+    void CloseVolume(PlatformHandle volume) override;
+    bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
+                         std::uint32_t inSize, void* out, std::uint32_t outSize,
+                         std::uint32_t& returned) override;
+    bool HasOpenByIdCalls() override;
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
+                               std::uint32_t size) override;
+    std::uint64_t GetFileId(const CWString& path) override;
+    bool IsDirectory(const CWString& path) override;
+    CWString GetUserSidText() override;
+    std::int64_t CurrentUnixSeconds() override;
+
+private:
+    using NtCreateFileCall = long(__stdcall*)(void** handle, unsigned long access, void* attributes,
+                                              void* ioStatus, void* allocationSize,
+                                              unsigned long fileAttributes, unsigned long share,
+                                              unsigned long disposition, unsigned long options,
+                                              void* eaBuffer, unsigned long eaLength);
+    using NtQueryInformationFileCall = long(__stdcall*)(void* handle, void* ioStatus, void* buffer,
+                                                        unsigned long length, int infoClass);
+
+    NtCreateFileCall ntCreateFile = nullptr;
+    NtQueryInformationFileCall ntQueryInformationFile = nullptr;
+};
