@@ -21,15 +21,19 @@ void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBef
     std::size_t offset = 8;
     ntfs::UsnRecordV2 record;
     while (offset < bytes) {
-        const ntfs::RecordCheck check =
-            ntfs::DecodeUsnRecordV2(batch + offset, bytes - offset, record);
-        if (check == ntfs::RecordCheck::kStop) {
+        const std::uint8_t* at = batch + offset;
+        const std::size_t remaining = bytes - offset;
+        const std::uint32_t length = ntfs::RecordLengthAt(at, remaining);
+        if (length == 0) {
             return;
         }
-        if (check == ntfs::RecordCheck::kRecord && record.header.TimeStamp >= notBefore) {
+        // The time test reads one field, before the whole record is decoded: most records
+        // of a pass's first reads are older than the watch.
+        if (ntfs::MajorVersionAt(at) == 2 && ntfs::TimeStampAt(at) >= notBefore &&
+            ntfs::DecodeUsnRecordV2(at, remaining, record) == ntfs::RecordCheck::kRecord) {
             onRecord(record);
         }
-        offset += record.header.RecordLength;
+        offset += length;
     }
 }
 

@@ -168,6 +168,32 @@ struct UsnRecordV2 {
     int nameUnits = 0;
 };
 
+// The length of the record at `bytes` when it can be walked over (at least a version-2
+// header, a multiple of 8, within `remaining`), else 0.
+inline std::uint32_t RecordLengthAt(const std::uint8_t* bytes, std::size_t remaining) {
+    if (remaining < kUsnRecordV2HeaderSize) {
+        return 0;
+    }
+    std::uint32_t length;
+    std::memcpy(&length, bytes, sizeof length);
+    if (length < kUsnRecordV2HeaderSize || length % 8 != 0 || length > remaining) {
+        return 0;
+    }
+    return length;
+}
+
+// Single fields of a record whose length was checked.
+inline std::uint16_t MajorVersionAt(const std::uint8_t* bytes) {
+    std::uint16_t version;
+    std::memcpy(&version, bytes + offsetof(UsnRecordV2Header, MajorVersion), sizeof version);
+    return version;
+}
+inline std::int64_t TimeStampAt(const std::uint8_t* bytes) {
+    std::int64_t stamp;
+    std::memcpy(&stamp, bytes + offsetof(UsnRecordV2Header, TimeStamp), sizeof stamp);
+    return stamp;
+}
+
 enum class RecordCheck {
     kRecord,  // a valid version-2 record; walk on by RecordLength
     kSkip,    // a whole record of another version or with its name outside: step over it
@@ -180,14 +206,11 @@ enum class RecordCheck {
 // it, is skipped.
 inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t remaining,
                                      UsnRecordV2& out) {
-    if (remaining < kUsnRecordV2HeaderSize) {
+    const std::uint32_t length = RecordLengthAt(bytes, remaining);
+    if (length == 0) {
         return RecordCheck::kStop;
     }
     std::memcpy(&out.header, bytes, kUsnRecordV2HeaderSize);
-    const std::uint32_t length = out.header.RecordLength;
-    if (length < kUsnRecordV2HeaderSize || length % 8 != 0 || length > remaining) {
-        return RecordCheck::kStop;
-    }
     if (out.header.MajorVersion != 2) {
         return RecordCheck::kSkip;
     }
