@@ -20,7 +20,8 @@ std::vector<std::uint8_t> MakeBatch() {
     std::vector<std::uint8_t> batch(4096, 0);
     std::size_t offset = 8;
     for (int i = 0;; ++i) {
-        const std::u16string name = u"document-" + std::u16string(static_cast<std::size_t>(3 + i % 19), u'x') + u".txt";
+        const std::u16string name =
+            u"document-" + std::u16string(static_cast<std::size_t>(3 + i % 19), u'x') + u".txt";
         const std::size_t nameBytes = name.size() * 2;
         const std::size_t length = (ntfs::kUsnRecordV2HeaderSize + nameBytes + 7) / 8 * 8;
         if (offset + length > batch.size()) {
@@ -46,7 +47,8 @@ std::vector<std::uint8_t> MakeBatch() {
 
 int CountRecords(const std::vector<std::uint8_t>& batch) {
     int n = 0;
-    journal::WalkBatch(batch.data(), batch.size(), INT64_MIN, [&](const ntfs::UsnRecordV2&) { ++n; });
+    journal::WalkBatch(batch.data(), batch.size(), INT64_MIN,
+                       [&](const ntfs::UsnRecordV2&) { ++n; });
     return n;
 }
 
@@ -54,9 +56,10 @@ void BM_WalkWithTimeFilter(benchmark::State& state) {
     const auto batch = MakeBatch();
     for (auto _ : state) {
         std::uint64_t handed = 0;
-        journal::WalkBatch(batch.data(), batch.size(), kWatchStart, [&](const ntfs::UsnRecordV2& r) {
-            handed += r.header.Reason + static_cast<std::uint64_t>(r.nameUnits);
-        });
+        journal::WalkBatch(batch.data(), batch.size(), kWatchStart,
+                           [&](const ntfs::UsnRecordV2& r) {
+                               handed += r.header.Reason + static_cast<std::uint64_t>(r.nameUnits);
+                           });
         benchmark::DoNotOptimize(handed);
     }
     state.SetItemsProcessed(state.iterations() * CountRecords(batch));
