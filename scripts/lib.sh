@@ -50,6 +50,21 @@ start_wine() {
   fi
   wineserver -p >/dev/null 2>&1
   started_wineserver=1
+  # Xvfb runs no window manager, and Wine waits two seconds for one to withdraw each
+  # managed window it hides or destroys: windows the program manages itself close at once.
+  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  fi
+  # The dialog faces have no Chinese glyphs; as on a Chinese Windows, they borrow them from
+  # a linked CJK font, so that captions are drawn instead of boxes.
+  if ! grep -q 'str(7):"wqy-microhei.ttc' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    local face
+    for face in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "Microsoft Sans Serif"; do
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
+        >/dev/null 2>&1 </dev/null || true
+    done
+  fi
   # Start Wine's services and desktop now, detached from any output: started later by a
   # test, they would inherit CTest's pipes and keep it waiting for their end.
   wine wineboot >/dev/null 2>&1 </dev/null || true
