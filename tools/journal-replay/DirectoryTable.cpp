@@ -61,7 +61,8 @@ bool DirectoryTable::LoadTsv(const std::string& path, std::string& error) {
         for (int i = 0; i < 3; ++i) {
             const std::size_t tab = line.find('\t', start);
             if (tab == std::string::npos) {
-                error = "directories line " + std::to_string(number) + ": expected 4 tab-separated columns";
+                error = "directories line " + std::to_string(number) +
+                        ": expected 4 tab-separated columns";
                 return false;
             }
             fields[i] = line.substr(start, tab - start);
@@ -72,7 +73,8 @@ bool DirectoryTable::LoadTsv(const std::string& path, std::string& error) {
         std::uint64_t attributes = 0;
         if (!ParseHex(fields[0], true, entry.frn) || !ParseHex(fields[1], true, entry.parent) ||
             !ParseHex(fields[2], false, attributes) || attributes > 0xFFFFFFFFu) {
-            error = "directories line " + std::to_string(number) + ": frn and parent must be 0x-prefixed hex, attributes hex";
+            error = "directories line " + std::to_string(number) +
+                    ": frn and parent must be 0x-prefixed hex, attributes hex";
             return false;
         }
         entry.attributes = static_cast<std::uint32_t>(attributes) | ntfs::kAttributeDirectory;
@@ -89,9 +91,12 @@ bool DirectoryTable::LoadMft(const std::string& path, std::string& error) {
         error = "cannot initialise the MFT reader";
         return false;
     }
-    const std::unique_ptr<libfsntfs_mft_metadata_file_t*, void (*)(libfsntfs_mft_metadata_file_t**)> mftOwner(
-        &mft, [](libfsntfs_mft_metadata_file_t** p) { libfsntfs_mft_metadata_file_free(p, nullptr); });
-    if (libfsntfs_mft_metadata_file_open(mft, path.c_str(), LIBFSNTFS_OPEN_READ, &failure.error) != 1) {
+    const std::unique_ptr<libfsntfs_mft_metadata_file_t*, void (*)(libfsntfs_mft_metadata_file_t**)>
+        mftOwner(&mft, [](libfsntfs_mft_metadata_file_t** p) {
+            libfsntfs_mft_metadata_file_free(p, nullptr);
+        });
+    if (libfsntfs_mft_metadata_file_open(mft, path.c_str(), LIBFSNTFS_OPEN_READ, &failure.error) !=
+        1) {
         error = "cannot read MFT file " + path;
         return false;
     }
@@ -104,11 +109,13 @@ bool DirectoryTable::LoadMft(const std::string& path, std::string& error) {
     entries_.clear();
     for (std::uint64_t index = 0; index < count; ++index) {
         libfsntfs_file_entry_t* fileEntry = nullptr;
-        if (libfsntfs_mft_metadata_file_get_file_entry_by_index(mft, index, &fileEntry, nullptr) != 1) {
+        if (libfsntfs_mft_metadata_file_get_file_entry_by_index(mft, index, &fileEntry, nullptr) !=
+            1) {
             continue;  // a damaged entry is left out, as the volume would not list it either
         }
-        const std::unique_ptr<libfsntfs_file_entry_t*, void (*)(libfsntfs_file_entry_t**)> entryOwner(
-            &fileEntry, [](libfsntfs_file_entry_t** p) { libfsntfs_file_entry_free(p, nullptr); });
+        const std::unique_ptr<libfsntfs_file_entry_t*, void (*)(libfsntfs_file_entry_t**)>
+            entryOwner(&fileEntry,
+                       [](libfsntfs_file_entry_t** p) { libfsntfs_file_entry_free(p, nullptr); });
         if (libfsntfs_file_entry_is_allocated(fileEntry, nullptr) != 1 ||
             libfsntfs_file_entry_has_directory_entries_index(fileEntry, nullptr) != 1) {
             continue;
@@ -126,25 +133,31 @@ bool DirectoryTable::LoadMft(const std::string& path, std::string& error) {
         bool named = false;
         for (int a = 0; a < attributes; ++a) {
             libfsntfs_attribute_t* attribute = nullptr;
-            if (libfsntfs_file_entry_get_attribute_by_index(fileEntry, a, &attribute, nullptr) != 1) {
+            if (libfsntfs_file_entry_get_attribute_by_index(fileEntry, a, &attribute, nullptr) !=
+                1) {
                 continue;
             }
-            const std::unique_ptr<libfsntfs_attribute_t*, void (*)(libfsntfs_attribute_t**)> attributeOwner(
-                &attribute, [](libfsntfs_attribute_t** p) { libfsntfs_attribute_free(p, nullptr); });
+            const std::unique_ptr<libfsntfs_attribute_t*, void (*)(libfsntfs_attribute_t**)>
+                attributeOwner(&attribute, [](libfsntfs_attribute_t** p) {
+                    libfsntfs_attribute_free(p, nullptr);
+                });
             std::uint32_t type = 0;
             std::uint8_t nameSpace = 0;
             std::size_t size = 0;
             std::uint64_t parent = 0;
-            if (libfsntfs_attribute_get_type(attribute, &type, nullptr) != 1 || type != kAttributeTypeFileName ||
+            if (libfsntfs_attribute_get_type(attribute, &type, nullptr) != 1 ||
+                type != kAttributeTypeFileName ||
                 libfsntfs_file_name_attribute_get_name_space(attribute, &nameSpace, nullptr) != 1 ||
                 (named && nameSpace == kNameSpaceDos) ||
                 libfsntfs_file_name_attribute_get_utf16_name_size(attribute, &size, nullptr) != 1 ||
-                libfsntfs_file_name_attribute_get_parent_file_reference(attribute, &parent, nullptr) != 1) {
+                libfsntfs_file_name_attribute_get_parent_file_reference(attribute, &parent,
+                                                                        nullptr) != 1) {
                 continue;
             }
             std::u16string name(size, u'\0');
-            if (size > 0 && libfsntfs_file_name_attribute_get_utf16_name(
-                                attribute, reinterpret_cast<std::uint16_t*>(name.data()), size, nullptr) != 1) {
+            if (size > 0 &&
+                libfsntfs_file_name_attribute_get_utf16_name(
+                    attribute, reinterpret_cast<std::uint16_t*>(name.data()), size, nullptr) != 1) {
                 continue;
             }
             while (!name.empty() && name.back() == u'\0') {
