@@ -32,6 +32,7 @@ public:
     std::int64_t FirstUsn() const { return firstUsn_; }
     std::int64_t NextUsn() const { return nextUsn_; }
     std::size_t RecordCount() const { return entries_.size(); }
+    std::size_t MemoryBytes() const { return bytes_.capacity() + entries_.size() * sizeof(Entry); }
     // USN_JOURNAL_DATA_V0 as FSCTL_QUERY_USN_JOURNAL fills it.
     ntfs::UsnJournalDataV0 Data() const;
 
@@ -56,7 +57,8 @@ public:
     void DropBefore(std::int64_t usn);
 
     // FSCTL_READ_USN_JOURNAL: the next Usn, then as many whole records matching the
-    // request as fit. Answers a Win32 error code, 0 on success.
+    // request as fit. Answers a Win32 error code, 0 on success. Every read returns at
+    // once, as one with BytesToWaitFor 0 does: a simulation never blocks its reader.
     std::uint32_t Read(const ntfs::ReadUsnJournalDataV0& request, std::uint8_t* out,
                        std::uint32_t outSize, std::uint32_t& returned) const;
 

@@ -4,14 +4,6 @@
 
 namespace {
 
-// Like GetLastError: one value per thread.
-thread_local std::uint32_t lastError = 0;
-
-std::uint32_t SetLastError(std::uint32_t error) {
-    lastError = error;
-    return error;
-}
-
 bool IsLetter(char16_t unit) {
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z');
 }
@@ -48,7 +40,7 @@ SimPlatform::SimPlatform(std::shared_ptr<SimClock> clock)
 SimPlatform::~SimPlatform() = default;
 
 SimVolume& SimPlatform::AddDrive(char16_t letter, std::uint64_t seed) {
-    auto volume = std::make_shared<SimVolume>(clock_, seed);
+    auto volume = std::make_shared<SimVolume>(clock_, seed != 0 ? seed : DriveKey(letter));
     SimVolume& added = *volume;
     AttachDrive(letter, std::move(volume));
     return added;
@@ -95,8 +87,15 @@ void SimPlatform::SetUserSidText(std::u16string sid) {
     userSid_ = std::move(sid);
 }
 
-std::uint32_t SimPlatform::LastError() {
-    return lastError;
+std::uint32_t SimPlatform::LastError() const {
+    const std::lock_guard lock(errorMutex_);
+    const auto it = lastErrors_.find(std::this_thread::get_id());
+    return it == lastErrors_.end() ? 0 : it->second;
+}
+
+void SimPlatform::SetLastError(std::uint32_t error) {
+    const std::lock_guard lock(errorMutex_);
+    lastErrors_[std::this_thread::get_id()] = error;
 }
 
 std::size_t SimPlatform::OpenVolumeCount() const {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "engine/VolumePlatform.h"
 #include "sim/SimClock.h"
@@ -26,8 +27,8 @@ public:
     const std::shared_ptr<SimClock>& SharedClock() const { return clock_; }
 
     // A new empty NTFS volume (fixed drive) on `letter`, replacing any there; it shares
-    // the platform's clock.
-    SimVolume& AddDrive(char16_t letter, std::uint64_t seed = 1);
+    // the platform's clock. Without a seed each letter has one of its own.
+    SimVolume& AddDrive(char16_t letter, std::uint64_t seed = 0);
     void AttachDrive(char16_t letter, std::shared_ptr<SimVolume> volume);
     // The letter disappears; handles already open on its volume keep working.
     void DetachDrive(char16_t letter);
@@ -46,8 +47,9 @@ public:
     // An empty text makes GetUserSidText fail.
     void SetUserSidText(std::u16string sid);
 
-    // The Win32 error of this thread's last call of this platform (0 after a success).
-    static std::uint32_t LastError();
+    // The Win32 error of the calling thread's last call of this platform (0 after a
+    // success), as GetLastError keeps one per thread.
+    std::uint32_t LastError() const;
     std::size_t OpenVolumeCount() const;
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
@@ -77,12 +79,16 @@ private:
                                             std::u16string_view& rest) const;
     std::shared_ptr<SimVolume> VolumeOfHandle(PlatformHandle handle) const;
     const DriveState* FindDrive(char16_t letter) const;
+    void SetLastError(std::uint32_t error);
     DriveState& DriveEntry(char16_t letter);
 
     const std::shared_ptr<SimClock> clock_;
     mutable std::mutex mutex_;
     std::map<char16_t, DriveState> drives_;
     std::map<PlatformHandle, std::shared_ptr<SimVolume>> handles_;
+    // Taken after `mutex_` when both are held.
+    mutable std::mutex errorMutex_;
+    std::map<std::thread::id, std::uint32_t> lastErrors_;
     PlatformHandle nextHandle_ = 0x100;
     std::uint32_t openError_ = 0;
     bool hasOpenByIdCalls_ = true;

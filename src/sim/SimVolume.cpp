@@ -119,7 +119,10 @@ std::vector<std::u16string> SimVolume::PathsOf(std::uint64_t reference) const {
     const Lock lock(mutex_);
     std::vector<std::u16string> paths;
     const std::uint32_t record = files_.RecordOf(reference);
-    if (record == kNone) {
+    if (record == kRootRecord) {
+        paths.emplace_back(u"\\");
+    }
+    if (record == kNone || record == kRootRecord) {
         return paths;
     }
     for (const SimFileTable::Link& link : files_.LinksOf(record)) {
@@ -138,7 +141,7 @@ std::size_t SimVolume::EntryCount() const {
 
 std::size_t SimVolume::MemoryBytes() const {
     const Lock lock(mutex_);
-    return files_.MemoryBytes();
+    return files_.MemoryBytes() + journal_.MemoryBytes();
 }
 
 // ---- Handles

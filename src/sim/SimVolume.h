@@ -80,6 +80,7 @@ public:
     // Every name of a file as a path from the root.
     std::vector<std::u16string> PathsOf(std::uint64_t reference) const;
     std::size_t EntryCount() const;
+    // Bytes the file table and the journal hold.
     std::size_t MemoryBytes() const;
 
     // ---- Handles

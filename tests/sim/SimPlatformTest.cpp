@@ -118,7 +118,7 @@ TEST_F(SimPlatformTest, OpenVolumeTakesTheDevicePathOfAKnownDrive) {
             EXPECT_NE(opened, handle);
             platform.CloseVolume(opened);
         } else {
-            EXPECT_NE(SimPlatform::LastError(), 0u);
+            EXPECT_NE(platform.LastError(), 0u);
         }
     }
     EXPECT_EQ(platform.OpenVolumeCount(), 1u);
@@ -127,7 +127,7 @@ TEST_F(SimPlatformTest, OpenVolumeTakesTheDevicePathOfAKnownDrive) {
 TEST_F(SimPlatformTest, OpenVolumeFailsOnDemandAndOnARemovedVolume) {
     platform.FailVolumeOpens(win32::kErrorAccessDenied);
     EXPECT_EQ(platform.OpenVolume(CWString(u"\\\\.\\C:")), kInvalidPlatformHandle);
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorAccessDenied);
+    EXPECT_EQ(platform.LastError(), win32::kErrorAccessDenied);
     platform.FailVolumeOpens(0);
 
     volume.SetRemoved(true);
@@ -146,7 +146,7 @@ TEST_F(SimPlatformTest, AClosedHandleFailsEveryLaterRequest) {
     ntfs::UsnJournalDataV0 data{};
     EXPECT_FALSE(platform.DeviceIoControl(second, ntfs::kFsctlQueryUsnJournal, nullptr, 0, &data,
                                           sizeof data, returned));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInvalidHandle);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInvalidHandle);
     EXPECT_EQ(returned, 0u);
     std::uint8_t name[64];
     EXPECT_EQ(platform.QueryNameById(second, SimVolume::kRoot, name, sizeof name),
@@ -191,11 +191,11 @@ TEST_F(SimPlatformTest, QueryFillsTheJournalData) {
     std::uint32_t returned = 0;
     EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlQueryUsnJournal, nullptr, 0, &data,
                                           sizeof data - 1, returned));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInsufficientBuffer);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInsufficientBuffer);
 
     volume.DeleteJournal();
     EXPECT_FALSE(QueryJournal(platform, handle, data));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorJournalNotActive);
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalNotActive);
 }
 
 TEST_F(SimPlatformTest, CreateMakesAJournalOnlyWhereThereIsNone) {
@@ -218,7 +218,7 @@ TEST_F(SimPlatformTest, CreateMakesAJournalOnlyWhereThereIsNone) {
     std::uint32_t returned = 0;
     EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlCreateUsnJournal, &request,
                                           sizeof request - 1, nullptr, 0, returned));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInvalidParameter);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInvalidParameter);
 }
 
 TEST_F(SimPlatformTest, DeleteRequestNeedsTheCurrentIdentifier) {
@@ -383,7 +383,7 @@ TEST_F(SimPlatformTest, ReadFailuresHaveTheirErrorCodes) {
         EXPECT_FALSE(machine.DeviceIoControl(h, ntfs::kFsctlReadUsnJournal, &request, c.inSize,
                                              out.data(), c.outSize, returned))
             << c.name;
-        EXPECT_EQ(SimPlatform::LastError(), c.error) << c.name;
+        EXPECT_EQ(machine.LastError(), c.error) << c.name;
         EXPECT_EQ(returned, 0u) << c.name;
         machine.CloseVolume(h);
     }
@@ -432,7 +432,7 @@ TEST_F(SimPlatformTest, EnumerationListsInUseEntriesInRecordOrder) {
 
     const Batch end = Enumerate(platform, handle, static_cast<std::uint64_t>(batch.next));
     EXPECT_FALSE(end.ok);
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorHandleEof);
+    EXPECT_EQ(platform.LastError(), win32::kErrorHandleEof);
 }
 
 TEST_F(SimPlatformTest, EnumerationPagesThroughSmallBuffersAndEndsWithEof) {
@@ -446,7 +446,7 @@ TEST_F(SimPlatformTest, EnumerationPagesThroughSmallBuffersAndEndsWithEof) {
     for (;;) {
         const Batch batch = Enumerate(platform, handle, start, kHighestUsn, 300);
         if (!batch.ok) {
-            EXPECT_EQ(SimPlatform::LastError(), win32::kErrorHandleEof);
+            EXPECT_EQ(platform.LastError(), win32::kErrorHandleEof);
             break;
         }
         ++calls;
@@ -481,9 +481,9 @@ TEST_F(SimPlatformTest, EnumerationKeepsToTheUsnRange) {
 TEST_F(SimPlatformTest, EnumerationFailures) {
     volume.MakeFile(SimVolume::kRoot, u"a.txt");
     EXPECT_FALSE(Enumerate(platform, handle, 0, kHighestUsn, 7).ok);
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInsufficientBuffer);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInsufficientBuffer);
     EXPECT_FALSE(Enumerate(platform, handle, 0, kHighestUsn, 8 + 71).ok);
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInsufficientBuffer);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInsufficientBuffer);
     EXPECT_TRUE(Enumerate(platform, handle, 0, kHighestUsn, 8 + 72).ok);
 
     ntfs::MftEnumDataV0 request{0, 0, kHighestUsn};
@@ -491,17 +491,17 @@ TEST_F(SimPlatformTest, EnumerationFailures) {
     std::uint32_t returned = 0;
     EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlEnumUsnData, &request,
                                           sizeof request - 1, out, sizeof out, returned));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInvalidParameter);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInvalidParameter);
 
     volume.DeleteJournal();
     EXPECT_FALSE(Enumerate(platform, handle, 0).ok);
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorJournalNotActive);
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalNotActive);
 }
 
 TEST_F(SimPlatformTest, UnknownControlCodeIsAnInvalidFunction) {
     std::uint32_t returned = 0;
     EXPECT_FALSE(platform.DeviceIoControl(handle, 0x00090028, nullptr, 0, nullptr, 0, returned));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInvalidFunction);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInvalidFunction);
 }
 
 // ---- Name query and file ids
@@ -601,13 +601,13 @@ TEST_F(SimPlatformTest, FailNextRequestsOfOneCode) {
     EXPECT_TRUE(QueryJournal(platform, handle, data));
     for (int i = 0; i < 2; ++i) {
         EXPECT_FALSE(ReadJournal(platform, handle, 0, journal.UsnJournalID).ok);
-        EXPECT_EQ(SimPlatform::LastError(), win32::kErrorJournalDeleteInProgress);
+        EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
     }
     EXPECT_TRUE(ReadJournal(platform, handle, 0, journal.UsnJournalID).ok);
 
     volume.FailNextRequests(1);
     EXPECT_FALSE(QueryJournal(platform, handle, data));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorInvalidFunction);
+    EXPECT_EQ(platform.LastError(), win32::kErrorInvalidFunction);
     EXPECT_TRUE(QueryJournal(platform, handle, data));
 }
 
@@ -633,7 +633,7 @@ TEST_F(SimPlatformTest, ARemovedVolumeFailsEveryRequest) {
     volume.SetRemoved(true);
     ntfs::UsnJournalDataV0 data{};
     EXPECT_FALSE(QueryJournal(platform, handle, data));
-    EXPECT_EQ(SimPlatform::LastError(), win32::kErrorNotReady);
+    EXPECT_EQ(platform.LastError(), win32::kErrorNotReady);
     EXPECT_FALSE(sim_test::CreateJournal(platform, handle));
     EXPECT_FALSE(Enumerate(platform, handle, 0).ok);
     std::uint8_t name[64];
