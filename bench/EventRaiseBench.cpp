@@ -7,7 +7,9 @@
 
 namespace {
 
-int EmptyHandler(void*, void*, std::uint32_t, int value) { return value; }
+int EmptyHandler(void*, void*, std::uint32_t, int value) {
+    return value;
+}
 
 struct Bound {
     int owner = 0;

@@ -44,34 +44,37 @@ WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
     // Each slot holds its own copy of the drive text and hands it on by reference.
     WatcherSlots slots;
     slots.OnStarted = [this, drive = driveText]() mutable { return RaiseWatchStarted(drive); };
-    slots.OnCreated = [this, drive = driveText](CWString& name, CWString& dir, FileTime&, int) mutable {
+    slots.OnCreated = [this, drive = driveText](CWString& name, CWString& dir, FileTime&,
+                                                int) mutable {
         return RaiseFileCreated(drive, name, dir);
     };
-    slots.OnDeleted = [this, drive = driveText](CWString& name, CWString& dir, FileTime&, int) mutable {
+    slots.OnDeleted = [this, drive = driveText](CWString& name, CWString& dir, FileTime&,
+                                                int) mutable {
         return RaiseFileDeleted(drive, name, dir);
     };
-    slots.OnContentChanged = [this, drive = driveText](CWString& name, CWString& dir, int, FileTime&,
-                                                       int) mutable {
+    slots.OnContentChanged = [this, drive = driveText](CWString& name, CWString& dir, int,
+                                                       FileTime&, int) mutable {
         return RaiseFileContentChanged(drive, name, dir);
     };
     slots.OnRenamed = [this, drive = driveText](CWString& oldName, CWString& newName, CWString& dir,
                                                 FileTime&, int) mutable {
         return RaiseFileRenamed(drive, oldName, newName, dir);
     };
-    slots.OnMoved = [this, drive = driveText](CWString& oldName, CWString& newName, CWString& oldDir,
-                                              CWString& newDir, FileTime&, int) mutable {
+    slots.OnMoved = [this, drive = driveText](CWString& oldName, CWString& newName,
+                                              CWString& oldDir, CWString& newDir, FileTime&,
+                                              int) mutable {
         return RaiseFileMoved(drive, oldName, newName, oldDir, newDir);
     };
-    slots.OnRecycled = [this, drive = driveText](CWString& oldName, CWString& oldDir, CWString& newPath,
-                                                 FileTime&, int) mutable {
+    slots.OnRecycled = [this, drive = driveText](CWString& oldName, CWString& oldDir,
+                                                 CWString& newPath, FileTime&, int) mutable {
         return RaiseFileRecycled(drive, oldName, oldDir, newPath);
     };
-    slots.OnAttributesChanged = [this, drive = driveText](CWString& name, CWString& dir, int reasons,
-                                                          FileTime&, int) mutable {
+    slots.OnAttributesChanged = [this, drive = driveText](CWString& name, CWString& dir,
+                                                          int reasons, FileTime&, int) mutable {
         return RaiseFileAttributesChanged(drive, name, dir, reasons);
     };
-    slots.OnOtherChange = [this, drive = driveText](CWString& name, CWString& dir, int reasons, FileTime&,
-                                                    int) mutable {
+    slots.OnOtherChange = [this, drive = driveText](CWString& name, CWString& dir, int reasons,
+                                                    FileTime&, int) mutable {
         return RaiseFileOtherChange(drive, name, dir, reasons);
     };
     return slots;
@@ -101,7 +104,9 @@ void FileChangeMonitor::StopWatch(char16_t driveLetter) {
     watchers.erase(found);
 }
 
-int FileChangeMonitor::RaiseWatchStarted(CWString& drive) { return WatchStarted.Raise(this, drive); }
+int FileChangeMonitor::RaiseWatchStarted(CWString& drive) {
+    return WatchStarted.Raise(this, drive);
+}
 
 int FileChangeMonitor::RaiseFileCreated(CWString& drive, CWString& name, CWString& dir) {
     return FileCreated.Raise(this, drive, name, dir);
@@ -135,6 +140,7 @@ int FileChangeMonitor::RaiseFileAttributesChanged(CWString& drive, CWString& nam
     return FileAttributesChanged.Raise(this, drive, name, dir, reasons);
 }
 
-int FileChangeMonitor::RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir, int reasons) {
+int FileChangeMonitor::RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir,
+                                            int reasons) {
     return FileOtherChange.Raise(this, drive, name, dir, reasons);
 }

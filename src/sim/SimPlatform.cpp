@@ -130,7 +130,7 @@ bool SimPlatform::GetFileSystemName(const CWString& rootPath, CWString& name) {
     return true;
 }
 
-unsigned SimPlatform::GetDriveType(const CWString& rootPath) {
+unsigned SimPlatform::QueryDriveType(const CWString& rootPath) {
     char16_t letter = 0;
     unsigned type = ntfs::kDriveNoRootDir;
     std::shared_ptr<SimVolume> volume;

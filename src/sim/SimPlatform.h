@@ -53,7 +53,7 @@ public:
     std::size_t OpenVolumeCount() const;
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
-    unsigned GetDriveType(const CWString& rootPath) override;
+    unsigned QueryDriveType(const CWString& rootPath) override;
     PlatformHandle OpenVolume(const CWString& devicePath) override;
     void CloseVolume(PlatformHandle volume) override;
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,

@@ -88,16 +88,16 @@ TEST_F(SimPlatformTest, FileSystemNameIsNtfsUnlessSetOtherwise) {
 }
 
 TEST_F(SimPlatformTest, DriveTypeIsFixedUntilChangedOrRemoved) {
-    EXPECT_EQ(platform.GetDriveType(CWString(u"C:\\")), ntfs::kDriveFixed);
-    EXPECT_EQ(platform.GetDriveType(CWString(u"c:\\")), ntfs::kDriveFixed);
-    EXPECT_EQ(platform.GetDriveType(CWString(u"Q:\\")), ntfs::kDriveNoRootDir);
-    EXPECT_EQ(platform.GetDriveType(CWString(u"C")), ntfs::kDriveNoRootDir);
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"C:\\")), ntfs::kDriveFixed);
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"c:\\")), ntfs::kDriveFixed);
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"Q:\\")), ntfs::kDriveNoRootDir);
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"C")), ntfs::kDriveNoRootDir);
 
     platform.SetDriveType(u'C', ntfs::kDriveRemovable);
-    EXPECT_EQ(platform.GetDriveType(CWString(u"C:\\")), ntfs::kDriveRemovable);
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"C:\\")), ntfs::kDriveRemovable);
     platform.SetDriveType(u'C', ntfs::kDriveFixed);
     volume.SetRemoved(true);
-    EXPECT_EQ(platform.GetDriveType(CWString(u"C:\\")), ntfs::kDriveNoRootDir);
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"C:\\")), ntfs::kDriveNoRootDir);
     CWString name;
     EXPECT_FALSE(platform.GetFileSystemName(CWString(u"C:\\"), name));
 }

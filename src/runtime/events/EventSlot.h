@@ -111,7 +111,9 @@ public:
     }
 
     // For events whose answer is a flag: false when nothing is called.
-    bool RaiseFlag(void* source, Args... args) { return Raise(source, std::forward<Args>(args)...) != 0; }
+    bool RaiseFlag(void* source, Args... args) {
+        return Raise(source, std::forward<Args>(args)...) != 0;
+    }
 
 private:
     // Ends the call also when the handler throws, so that teardown is never left waiting.
