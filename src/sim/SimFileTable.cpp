@@ -110,9 +110,7 @@ void SimFileTable::Free(std::uint32_t record) {
     entry = Entry{};
     entry.sequence = sequence;
     --inUse_;
-    if (record >= kFirstUserRecord) {
-        free_.push(record);
-    }
+    free_.push(record);
 }
 
 void SimFileTable::AddLink(std::uint32_t record, std::uint32_t parent, std::u16string_view name) {

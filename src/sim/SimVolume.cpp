@@ -27,15 +27,6 @@ constexpr std::uint32_t kRecycleFolderAttributes =
 constexpr std::uint64_t kResidentDataLimit = 700;
 constexpr std::size_t kMaxDepth = 4096;
 
-// DELETE_USN_JOURNAL_DATA, the input of FSCTL_DELETE_USN_JOURNAL.
-struct DeleteUsnJournalData {
-    std::uint64_t UsnJournalID;
-    std::uint32_t DeleteFlags;
-};
-static_assert(sizeof(DeleteUsnJournalData) == 16);
-constexpr std::uint32_t kUsnDeleteFlagDelete = 1;
-constexpr std::uint32_t kUsnDeleteFlagNotify = 2;
-
 // The path's names, split at \ and /; "." and empty names dropped.
 std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
     std::vector<std::u16string_view> names;
@@ -963,14 +954,15 @@ std::uint32_t SimVolume::AnswerLocked(std::uint32_t code, const std::uint8_t* in
             return files_.Enumerate(ntfs::ReadStruct<ntfs::MftEnumDataV0>(in), out, outSize,
                                     returned);
         case ntfs::kFsctlDeleteUsnJournal: {
-            if (inSize < sizeof(DeleteUsnJournalData)) {
+            if (inSize < sizeof(ntfs::DeleteUsnJournalData)) {
                 return win32::kErrorInvalidParameter;
             }
-            const auto request = ntfs::ReadStruct<DeleteUsnJournalData>(in);
-            if ((request.DeleteFlags & (kUsnDeleteFlagDelete | kUsnDeleteFlagNotify)) == 0) {
+            const auto request = ntfs::ReadStruct<ntfs::DeleteUsnJournalData>(in);
+            if ((request.DeleteFlags & (ntfs::kUsnDeleteFlagDelete | ntfs::kUsnDeleteFlagNotify)) ==
+                0) {
                 return win32::kErrorInvalidParameter;
             }
-            if ((request.DeleteFlags & kUsnDeleteFlagDelete) == 0) {
+            if ((request.DeleteFlags & ntfs::kUsnDeleteFlagDelete) == 0) {
                 return win32::kErrorSuccess;  // nothing is being deleted to wait for
             }
             if (journal_.IsActive() && request.UsnJournalID != journal_.Id()) {
