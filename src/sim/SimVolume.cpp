@@ -22,6 +22,8 @@ constexpr std::uint32_t kNone = SimFileTable::kNone;
 constexpr std::uint32_t kRootRecord = SimFileTable::kRootRecord;
 constexpr std::uint32_t kRecycleFolderAttributes =
     ntfs::kAttributeHidden | ntfs::kAttributeSystem | ntfs::kAttributeDirectory;
+// NTFS keeps at most this many names for one file (ERROR_TOO_MANY_LINKS beyond).
+constexpr std::uint16_t kMaxLinks = 1024;
 // Data up to this size lives in the file's MFT record; writing it only extends the
 // file. Larger data lives in clusters, and writing it is an overwrite too.
 constexpr std::uint64_t kResidentDataLimit = 700;
@@ -640,6 +642,9 @@ bool SimVolume::WriteLocked(Handle& handle, std::uint64_t offset, std::uint64_t 
     if (length == 0) {
         return true;
     }
+    if (length > UINT64_MAX - offset) {
+        return false;  // past the largest file offset
+    }
     SimFileTable::Entry& entry = files_.At(handle.record);
     const std::uint64_t end = offset + length;
     const bool overwrites = offset < entry.size || end > kResidentDataLimit;
@@ -719,8 +724,9 @@ bool SimVolume::SetAttributesLocked(Handle& handle, std::uint32_t attributes) {
 }
 
 bool SimVolume::AddHardLinkLocked(Handle& handle, std::uint32_t parent, std::u16string_view name) {
-    if (files_.IsDirectory(handle.record) || !sim_names::IsValid(name) ||
-        files_.FindChild(parent, name) != kNone || files_.At(parent).deletePending) {
+    if (files_.IsDirectory(handle.record) || files_.At(handle.record).linkCount >= kMaxLinks ||
+        !sim_names::IsValid(name) || files_.FindChild(parent, name) != kNone ||
+        files_.At(parent).deletePending) {
         return false;
     }
     files_.AddLink(handle.record, parent, name);
