@@ -110,9 +110,7 @@ void SimFileTable::Free(std::uint32_t record) {
     entry = Entry{};
     entry.sequence = sequence;
     --inUse_;
-    if (record >= kFirstUserRecord) {
-        free_.push(record);
-    }
+    free_.push(record);
 }
 
 void SimFileTable::AddLink(std::uint32_t record, std::uint32_t parent, std::u16string_view name) {
@@ -122,6 +120,7 @@ void SimFileTable::AddLink(std::uint32_t record, std::uint32_t parent, std::u16s
     } else {
         const std::uint32_t start = StoreName(name);
         extraLinks_.push_back({record, parent, start, static_cast<std::uint16_t>(name.size())});
+        IndexExtraLink(extraLinks_.size() - 1, true);
     }
     ++entries_[record].linkCount;
 }
@@ -141,8 +140,7 @@ bool SimFileTable::RemoveLink(std::uint32_t record, std::uint32_t parent,
         if (extra != extraLinks_.end()) {
             const std::u16string promoted(NameAt(extra->nameStart, extra->nameLength));
             const std::uint32_t promotedParent = extra->parent;
-            ReleaseName(extra->nameLength);
-            extraLinks_.erase(extra);
+            EraseExtraLink(static_cast<std::size_t>(extra - extraLinks_.begin()));
             SetFirstName(record, promotedParent, promoted);
         }
     } else {
@@ -150,8 +148,7 @@ bool SimFileTable::RemoveLink(std::uint32_t record, std::uint32_t parent,
         if (i == extraLinks_.size()) {
             return false;
         }
-        ReleaseName(extraLinks_[i].nameLength);
-        extraLinks_.erase(extraLinks_.begin() + static_cast<std::ptrdiff_t>(i));
+        EraseExtraLink(i);
     }
     --entries_[record].linkCount;
     CompactNamesIfWasteful();
@@ -173,10 +170,12 @@ bool SimFileTable::RenameLink(std::uint32_t record, std::uint32_t oldParent,
             return false;
         }
         const std::uint32_t start = StoreName(newName);
+        IndexExtraLink(i, false);
         ReleaseName(extraLinks_[i].nameLength);
         extraLinks_[i].parent = newParent;
         extraLinks_[i].nameStart = start;
         extraLinks_[i].nameLength = static_cast<std::uint16_t>(newName.size());
+        IndexExtraLink(i, true);
     }
     CompactNamesIfWasteful();
     return true;
@@ -197,20 +196,18 @@ std::vector<SimFileTable::Link> SimFileTable::LinksOf(std::uint32_t record) cons
 }
 
 std::uint32_t SimFileTable::FindChild(std::uint32_t parent, std::u16string_view name) const {
-    const std::uint32_t found =
-        index_.Find(sim_names::Hash(parent, name), [&](std::uint32_t record) {
-            return entries_[record].parent == parent && sim_names::Equal(NameOf(record), name);
-        });
-    if (found != SimNameIndex::kNone) {
-        return found;
-    }
-    for (const ExtraLink& link : extraLinks_) {
-        if (link.parent == parent &&
-            sim_names::Equal(NameAt(link.nameStart, link.nameLength), name)) {
-            return link.record;
+    const std::uint32_t found = index_.Find(sim_names::Hash(parent, name), [&](std::uint32_t id) {
+        if ((id & kExtraLinkBit) != 0) {
+            const ExtraLink& link = extraLinks_[id & ~kExtraLinkBit];
+            return link.parent == parent &&
+                   sim_names::Equal(NameAt(link.nameStart, link.nameLength), name);
         }
+        return entries_[id].parent == parent && sim_names::Equal(NameOf(id), name);
+    });
+    if (found == SimNameIndex::kNone) {
+        return kNone;
     }
-    return kNone;
+    return (found & kExtraLinkBit) != 0 ? extraLinks_[found & ~kExtraLinkBit].record : found;
 }
 
 std::vector<std::pair<std::uint32_t, std::u16string>> SimFileTable::ChildrenOf(
@@ -391,6 +388,31 @@ void SimFileTable::DropFirstName(std::uint32_t record) {
     entry.nextSibling = kNone;
     entry.prevSibling = kNone;
     entry.nameLength = 0;
+}
+
+void SimFileTable::IndexExtraLink(std::size_t i, bool insert) {
+    const ExtraLink& link = extraLinks_[i];
+    const std::uint32_t hash =
+        sim_names::Hash(link.parent, NameAt(link.nameStart, link.nameLength));
+    const auto id = static_cast<std::uint32_t>(i) | kExtraLinkBit;
+    if (insert) {
+        index_.Insert(hash, id);
+    } else {
+        index_.Erase(hash, id);
+    }
+}
+
+void SimFileTable::EraseExtraLink(std::size_t i) {
+    IndexExtraLink(i, false);
+    ReleaseName(extraLinks_[i].nameLength);
+    const std::size_t last = extraLinks_.size() - 1;
+    if (i != last) {
+        // The last link takes the freed place, and its index entry follows it.
+        IndexExtraLink(last, false);
+        extraLinks_[i] = extraLinks_[last];
+        IndexExtraLink(i, true);
+    }
+    extraLinks_.pop_back();
 }
 
 std::size_t SimFileTable::FindExtraLink(std::uint32_t record, std::uint32_t parent,

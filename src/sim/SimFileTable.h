@@ -13,12 +13,12 @@
 
 // The master file table of a simulated volume: one flat entry per record number, the
 // names in one pool of UTF-16 units, each directory's entries in an intrusive list, and
-// a hash index from (directory, upper-case name) to the entry. A million entries take
-// about 56 bytes each plus their names and 16 bytes of index, with no allocation per
-// entry. Record 5 is the root directory (sequence 5, its own parent); records below 16
-// are the volume's own files and are neither allocated nor enumerated; new entries take
-// the lowest free record from 64 on, and a record used again gets the next sequence
-// number. A file may have further names (hard links) in other directories.
+// a hash index from (directory, upper-case name) to the entry or further name. A million entries
+// take about 56 bytes each plus their names and 16 bytes of index, with no allocation per entry.
+// Record 5 is the root directory (sequence 5, its own parent); records below 16 are the volume's
+// own files and are neither allocated nor enumerated; new entries take the lowest free record from
+// 64 on, and a record used again gets the next sequence number. A file may have further names (hard
+// links) in other directories.
 //
 // It knows nothing of handles or the journal; its volume keeps those and serialises
 // access. Name views it hands out are valid until the next change.
@@ -98,6 +98,9 @@ public:
     std::size_t MemoryBytes() const;
 
 private:
+    // Index entries of further names carry this bit and the name's place in extraLinks_.
+    static constexpr std::uint32_t kExtraLinkBit = 0x80000000u;
+
     struct ExtraLink {
         std::uint32_t record;
         std::uint32_t parent;
@@ -111,6 +114,9 @@ private:
     void CompactNamesIfWasteful();
     void SetFirstName(std::uint32_t record, std::uint32_t parent, std::u16string_view name);
     void DropFirstName(std::uint32_t record);
+    void IndexExtraLink(std::size_t i, bool insert);
+    // Removes a further name; the last one moves into its place.
+    void EraseExtraLink(std::size_t i);
     std::size_t FindExtraLink(std::uint32_t record, std::uint32_t parent,
                               std::u16string_view name) const;
 

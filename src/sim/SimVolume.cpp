@@ -22,19 +22,12 @@ constexpr std::uint32_t kNone = SimFileTable::kNone;
 constexpr std::uint32_t kRootRecord = SimFileTable::kRootRecord;
 constexpr std::uint32_t kRecycleFolderAttributes =
     ntfs::kAttributeHidden | ntfs::kAttributeSystem | ntfs::kAttributeDirectory;
+// NTFS keeps at most this many names for one file (ERROR_TOO_MANY_LINKS beyond).
+constexpr std::uint16_t kMaxLinks = 1024;
 // Data up to this size lives in the file's MFT record; writing it only extends the
 // file. Larger data lives in clusters, and writing it is an overwrite too.
 constexpr std::uint64_t kResidentDataLimit = 700;
 constexpr std::size_t kMaxDepth = 4096;
-
-// DELETE_USN_JOURNAL_DATA, the input of FSCTL_DELETE_USN_JOURNAL.
-struct DeleteUsnJournalData {
-    std::uint64_t UsnJournalID;
-    std::uint32_t DeleteFlags;
-};
-static_assert(sizeof(DeleteUsnJournalData) == 16);
-constexpr std::uint32_t kUsnDeleteFlagDelete = 1;
-constexpr std::uint32_t kUsnDeleteFlagNotify = 2;
 
 // The path's names, split at \ and /; "." and empty names dropped.
 std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
@@ -649,6 +642,9 @@ bool SimVolume::WriteLocked(Handle& handle, std::uint64_t offset, std::uint64_t 
     if (length == 0) {
         return true;
     }
+    if (length > UINT64_MAX - offset) {
+        return false;  // past the largest file offset
+    }
     SimFileTable::Entry& entry = files_.At(handle.record);
     const std::uint64_t end = offset + length;
     const bool overwrites = offset < entry.size || end > kResidentDataLimit;
@@ -728,8 +724,9 @@ bool SimVolume::SetAttributesLocked(Handle& handle, std::uint32_t attributes) {
 }
 
 bool SimVolume::AddHardLinkLocked(Handle& handle, std::uint32_t parent, std::u16string_view name) {
-    if (files_.IsDirectory(handle.record) || !sim_names::IsValid(name) ||
-        files_.FindChild(parent, name) != kNone || files_.At(parent).deletePending) {
+    if (files_.IsDirectory(handle.record) || files_.At(handle.record).linkCount >= kMaxLinks ||
+        !sim_names::IsValid(name) || files_.FindChild(parent, name) != kNone ||
+        files_.At(parent).deletePending) {
         return false;
     }
     files_.AddLink(handle.record, parent, name);
@@ -963,14 +960,15 @@ std::uint32_t SimVolume::AnswerLocked(std::uint32_t code, const std::uint8_t* in
             return files_.Enumerate(ntfs::ReadStruct<ntfs::MftEnumDataV0>(in), out, outSize,
                                     returned);
         case ntfs::kFsctlDeleteUsnJournal: {
-            if (inSize < sizeof(DeleteUsnJournalData)) {
+            if (inSize < sizeof(ntfs::DeleteUsnJournalData)) {
                 return win32::kErrorInvalidParameter;
             }
-            const auto request = ntfs::ReadStruct<DeleteUsnJournalData>(in);
-            if ((request.DeleteFlags & (kUsnDeleteFlagDelete | kUsnDeleteFlagNotify)) == 0) {
+            const auto request = ntfs::ReadStruct<ntfs::DeleteUsnJournalData>(in);
+            if ((request.DeleteFlags & (ntfs::kUsnDeleteFlagDelete | ntfs::kUsnDeleteFlagNotify)) ==
+                0) {
                 return win32::kErrorInvalidParameter;
             }
-            if ((request.DeleteFlags & kUsnDeleteFlagDelete) == 0) {
+            if ((request.DeleteFlags & ntfs::kUsnDeleteFlagDelete) == 0) {
                 return win32::kErrorSuccess;  // nothing is being deleted to wait for
             }
             if (journal_.IsActive() && request.UsnJournalID != journal_.Id()) {

@@ -106,17 +106,21 @@ public:
     bool ChangeSecurity(std::uint64_t item);
     bool NoteChange(std::uint64_t item, std::uint32_t reasons);
     bool AddHardLink(std::uint64_t file, std::uint64_t parent, std::u16string_view name);
-    // Deletes for good (a directory must be empty): FILE_DELETE|CLOSE.
+    // Deletes the first name for good (a directory must be empty): FILE_DELETE|CLOSE,
+    // or HARD_LINK_CHANGE|CLOSE while the file has other names. Waits for the file's
+    // other handles to close.
     bool Delete(std::uint64_t item);
     // Deletes one name of a file, given by its path.
     bool DeletePath(std::u16string_view path);
-    // Deletes a directory with everything below it, deepest first.
+    // Deletes a directory with everything below it, deepest first; false when something
+    // in it is still open and so stays.
     bool DeleteTree(std::uint64_t item);
     // A delete to the recycle bin as Explorer does it: the $I… file is created in the
     // user's folder under $RECYCLE.BIN (both folders made on first use), the item is
     // renamed into it as $R… with the same extension, then its security changes (every
-    // entry below a directory first, in index order).
+    // entry below a directory first, in index order). Empty when refused.
     SimRecycled Recycle(std::uint64_t item, std::u16string_view sid = kDefaultUserSid);
+    // Deletes everything in the user's folder, in index order.
     bool EmptyRecycleBin(std::u16string_view sid = kDefaultUserSid);
     // The user's folder under $RECYCLE.BIN; 0 until its first use.
     std::uint64_t RecycleFolder(std::u16string_view sid = kDefaultUserSid) const;
@@ -129,9 +133,11 @@ public:
                        std::uint32_t attributes);
 
     // ---- Records as they are
-    // Any fields, stamped with the next Usn (tests of unusual records).
+    // Any fields, another major version too, stamped with the next Usn; readers get it
+    // as it is (tests of unusual records). Answers its Usn, -1 without a journal.
     std::int64_t AppendRecord(const SimRecord& record);
-    // Any bytes, exactly as given (tests of malformed records).
+    // Any bytes, exactly as given, even ones no reader can walk (tests of malformed
+    // records).
     std::int64_t AppendRaw(std::span<const std::uint8_t> bytes);
     // The version-2 records of a raw $J stream, each at its own Usn.
     std::size_t LoadJournalStream(std::span<const std::uint8_t> stream);

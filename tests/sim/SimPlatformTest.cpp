@@ -222,17 +222,19 @@ TEST_F(SimPlatformTest, CreateMakesAJournalOnlyWhereThereIsNone) {
 }
 
 TEST_F(SimPlatformTest, DeleteRequestNeedsTheCurrentIdentifier) {
-    struct DeleteData {
-        std::uint64_t id;
-        std::uint32_t flags;
-        std::uint32_t padding;
-    };
     const ntfs::UsnJournalDataV0 journal = Journal();
     std::uint32_t returned = 0;
-    DeleteData wrong{journal.UsnJournalID + 1, 1, 0};
+    ntfs::DeleteUsnJournalData notify{journal.UsnJournalID + 1, ntfs::kUsnDeleteFlagNotify};
+    EXPECT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &notify,
+                                         sizeof notify, nullptr, 0, returned));
+    ntfs::DeleteUsnJournalData none{journal.UsnJournalID, 0};
+    EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &none, sizeof none,
+                                          nullptr, 0, returned));
+    EXPECT_TRUE(volume.JournalData().has_value());
+    ntfs::DeleteUsnJournalData wrong{journal.UsnJournalID + 1, ntfs::kUsnDeleteFlagDelete};
     EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &wrong,
                                           sizeof wrong, nullptr, 0, returned));
-    DeleteData right{journal.UsnJournalID, 1, 0};
+    ntfs::DeleteUsnJournalData right{journal.UsnJournalID, ntfs::kUsnDeleteFlagDelete};
     EXPECT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &right, sizeof right,
                                          nullptr, 0, returned));
     EXPECT_FALSE(volume.JournalData().has_value());

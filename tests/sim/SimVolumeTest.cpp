@@ -287,6 +287,8 @@ TEST_F(SimVolumeTest, BadNamesAndImpossibleChangesAreRefused) {
     EXPECT_FALSE(volume.Delete(SimVolume::kRoot));
     EXPECT_FALSE(volume.Write(docs, 0, 10));
     EXPECT_FALSE(volume.AddHardLink(docs, other, u"dirlink"));
+    EXPECT_FALSE(volume.Write(a, UINT64_MAX, 2));
+    EXPECT_EQ(volume.Info(a)->size, 100u);
 }
 
 TEST_F(SimVolumeTest, HardLinksNameOneFileTwice) {
@@ -306,6 +308,39 @@ TEST_F(SimVolumeTest, HardLinksNameOneFileTwice) {
     ASSERT_TRUE(volume.Delete(a));
     ExpectRecords({{kDelete | kClose, u"link.txt", u"\\other"}}, "last name deleted");
     EXPECT_FALSE(volume.Info(a).has_value());
+}
+
+TEST_F(SimVolumeTest, EveryNameStaysFindableAsOthersComeAndGo) {
+    for (const char16_t* name : {u"one", u"two", u"three", u"four"}) {
+        ASSERT_TRUE(volume.AddHardLink(a, other, name));
+    }
+    ASSERT_TRUE(volume.DeletePath(u"\\other\\two"));
+    {
+        SimOpenFile renamed = volume.OpenPath(u"\\other\\FOUR");
+        ASSERT_TRUE(renamed.Rename(docs, u"four again"));
+    }
+    ASSERT_TRUE(volume.DeletePath(u"\\docs\\a.txt"));  // the first name goes
+    EXPECT_EQ(volume.Lookup(u"\\other\\two"), 0u);
+    EXPECT_EQ(volume.Lookup(u"\\other\\four"), 0u);
+    EXPECT_EQ(volume.Lookup(u"\\docs\\a.txt"), 0u);
+    for (const char16_t* path : {u"\\other\\one", u"\\other\\three", u"\\docs\\four again"}) {
+        EXPECT_EQ(volume.Lookup(path), a) << ToUtf8(std::u16string_view(path));
+    }
+    EXPECT_EQ(volume.Info(a)->links, 3);
+    EXPECT_EQ(volume.PathsOf(a).size(), 3u);
+    EXPECT_EQ(volume.MakeFile(other, u"THREE"), 0u);  // taken
+}
+
+TEST_F(SimVolumeTest, AFileHasAtMostOneThousandAndTwentyFourNames) {
+    SimOpenFile file = volume.Open(a);
+    for (int i = 1; i < 1024; ++i) {
+        ASSERT_TRUE(
+            file.AddHardLink(other, u"link" + std::u16string(1, u'A' + i % 26) +
+                                        std::u16string(static_cast<std::size_t>(i / 26), u'x')))
+            << i;
+    }
+    EXPECT_FALSE(file.AddHardLink(other, u"one too many"));
+    EXPECT_EQ(volume.Info(a)->links, 1024);
 }
 
 TEST_F(SimVolumeTest, ADeleteWaitsForTheLastHandle) {
