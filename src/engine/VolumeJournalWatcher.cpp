@@ -154,9 +154,7 @@ void VolumeJournalWatcher::RunWorker() {
     }
     parentIndex = std::make_unique<FileRecordIndex>();
     BuildParentIndex();
-    if (!stopEvent.IsSet()) {  // a watch stopped while enumerating never starts
-        RunJournalLoop();
-    }
+    RunJournalLoop();
 }
 
 void VolumeJournalWatcher::BuildParentIndex() {

@@ -17,18 +17,24 @@ public:
 
     // Waits until a read answered no records with a next USN at or past `usn`, a read
     // that started after this call. False when `timeout` passes first.
-    bool WaitCaughtUp(std::int64_t usn, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool WaitCaughtUp(std::int64_t usn,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(20));
     std::uint64_t ReadCount() const;
     std::uint64_t EmptyReadCount() const;
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
         return inner_.GetFileSystemName(rootPath, name);
     }
-    unsigned QueryDriveType(const CWString& rootPath) override { return inner_.QueryDriveType(rootPath); }
-    PlatformHandle OpenVolume(const CWString& devicePath) override { return inner_.OpenVolume(devicePath); }
+    unsigned QueryDriveType(const CWString& rootPath) override {
+        return inner_.QueryDriveType(rootPath);
+    }
+    PlatformHandle OpenVolume(const CWString& devicePath) override {
+        return inner_.OpenVolume(devicePath);
+    }
     void CloseVolume(PlatformHandle volume) override { inner_.CloseVolume(volume); }
-    bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in, std::uint32_t inSize,
-                         void* out, std::uint32_t outSize, std::uint32_t& returned) override;
+    bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
+                         std::uint32_t inSize, void* out, std::uint32_t outSize,
+                         std::uint32_t& returned) override;
     bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
     std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
                                std::uint32_t size) override {

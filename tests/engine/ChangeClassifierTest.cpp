@@ -29,8 +29,8 @@ struct Scenario {
     std::function<Lines(Scene&)> run;  // acts, answers the lines expected
 };
 
-SimRecord Record(std::uint64_t file, std::uint64_t parent, std::uint32_t reason, std::uint32_t attributes,
-                 std::u16string name, std::int64_t stamp) {
+SimRecord Record(std::uint64_t file, std::uint64_t parent, std::uint32_t reason,
+                 std::uint32_t attributes, std::u16string name, std::int64_t stamp) {
     SimRecord r;
     r.fileReference = file;
     r.parentReference = parent;
@@ -41,15 +41,19 @@ SimRecord Record(std::uint64_t file, std::uint64_t parent, std::uint32_t reason,
     return r;
 }
 
-std::string U(const std::u16string& s) { return ToUtf8(s); }
+std::string U(const std::u16string& s) {
+    return ToUtf8(s);
+}
 
 const Scenario kScenarios[] = {
-    {"write_and_close_gives_one_created", {u"C:\\data"},
+    {"write_and_close_gives_one_created",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.MakeFile(s.data, u"new.txt", 5000);
          return Lines{"Created C:\\data\\|new.txt"};
      }},
-    {"create_and_delete_before_close_gives_created", {u"C:\\data"},
+    {"create_and_delete_before_close_gives_created",
+     {u"C:\\data"},
      [](Scene& s) {
          SimOpenFile h = s.v.CreateOpen(s.data, u"t.tmp");
          h.Write(0, 10);
@@ -57,22 +61,26 @@ const Scenario kScenarios[] = {
          h.Close();
          return Lines{"Created C:\\data\\|t.tmp"};
      }},
-    {"content_change", {u"C:\\data"},
+    {"content_change",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Write(s.a, 0, 100);
          return Lines{"Content C:\\data\\|a.txt"};
      }},
-    {"attributes_change", {u"C:\\data"},
+    {"attributes_change",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.SetAttributes(s.a, ntfs::kAttributeArchive | ntfs::kAttributeHidden);
          return Lines{"Attributes C:\\data\\|a.txt 80008000"};
      }},
-    {"rename_in_place", {u"C:\\data"},
+    {"rename_in_place",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Rename(s.a, s.data, u"b.txt");
          return Lines{"Renamed a.txt|b.txt|C:\\data\\"};
      }},
-    {"content_before_rename", {u"C:\\data"},
+    {"content_before_rename",
+     {u"C:\\data"},
      [](Scene& s) {
          SimOpenFile h = s.v.Open(s.a);
          h.Write(0, 10);
@@ -81,98 +89,116 @@ const Scenario kScenarios[] = {
          s.v.Rename(s.a, s.data, u"c.txt");  // the held old name was taken by the close
          return Lines{"Content C:\\data\\|b.txt", "Renamed b.txt|c.txt|C:\\data\\"};
      }},
-    {"move_between_watched_directories", {u"C:\\data", u"C:\\other"},
+    {"move_between_watched_directories",
+     {u"C:\\data", u"C:\\other"},
      [](Scene& s) {
          s.v.Rename(s.a, s.other, u"a.txt");
          return Lines{"Moved a.txt|a.txt|C:\\data\\|C:\\other\\"};
      }},
-    {"move_out_of_the_tree", {u"C:\\data"},
+    {"move_out_of_the_tree",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Rename(s.a, s.outside, u"a2.txt");
          return Lines{"Moved a.txt|a2.txt|C:\\data\\|C:\\outside\\"};
      }},
-    {"move_into_the_tree", {u"C:\\data"},
+    {"move_into_the_tree",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Rename(s.o, s.data, u"o.txt");
          return Lines{"Moved o.txt|o.txt|C:\\outside\\|C:\\data\\"};
      }},
-    {"move_elsewhere_outside_is_not_reported", {u"C:\\data"},
+    {"move_elsewhere_outside_is_not_reported",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Rename(s.o, s.other, u"o.txt");
          return Lines{};
      }},
-    {"recycle_of_the_current_user", {u"C:\\data"},
+    {"recycle_of_the_current_user",
+     {u"C:\\data"},
      [](Scene& s) {
          const SimRecycled r = s.v.Recycle(s.a);
          return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\" + kSid + "\\" + U(r.name)};
      }},
-    {"recycle_of_another_user_is_a_move", {u"C:\\data"},
+    {"recycle_of_another_user_is_a_move",
+     {u"C:\\data"},
      [](Scene& s) {
          const SimRecycled r = s.v.Recycle(s.a, u"S-1-5-21-1-2-3-1002");
-         return Lines{"Moved a.txt|" + U(r.name) + "|C:\\data\\|C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1002\\"};
+         return Lines{"Moved a.txt|" + U(r.name) +
+                      "|C:\\data\\|C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1002\\"};
      }},
-    {"recycle_folder_in_other_letter_case", {u"C:\\data"},
+    {"recycle_folder_in_other_letter_case",
+     {u"C:\\data"},
      [](Scene& s) {
          const auto bin = s.v.MakeDirectory(SimVolume::kRoot, u"$Recycle.Bin");
          s.v.MakeDirectory(bin, std::u16string(SimVolume::kDefaultUserSid));
          const SimRecycled r = s.v.Recycle(s.a);
          return Lines{"Recycled a.txt|C:\\data\\|C:\\$Recycle.Bin\\" + kSid + "\\" + U(r.name)};
      }},
-    {"whole_volume_sees_every_step_of_a_recycle", {u"C:\\"},
+    {"whole_volume_sees_every_step_of_a_recycle",
+     {u"C:\\"},
      [](Scene& s) {
          const SimRecycled r = s.v.Recycle(s.a);
          const std::string folder = "C:\\$RECYCLE.BIN\\" + kSid + "\\";
          const std::string info = "$I" + U(r.name).substr(2);
-         return Lines{"Created C:\\|$RECYCLE.BIN",
-                      "Created C:\\$RECYCLE.BIN\\|" + kSid,
+         return Lines{"Created C:\\|$RECYCLE.BIN", "Created C:\\$RECYCLE.BIN\\|" + kSid,
                       "Created " + folder + "|" + info,
                       "Recycled a.txt|C:\\data\\|" + folder + U(r.name),
                       "Attributes " + folder + "|" + U(r.name) + " 80000800"};
      }},
-    {"emptying_an_unwatched_recycle_folder_is_not_reported", {u"C:\\data"},
+    {"emptying_an_unwatched_recycle_folder_is_not_reported",
+     {u"C:\\data"},
      [](Scene& s) {
          const SimRecycled r = s.v.Recycle(s.a);
          s.v.EmptyRecycleBin();
          return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\" + kSid + "\\" + U(r.name)};
      }},
-    {"hard_link_change_is_another_change", {u"C:\\data"},
+    {"hard_link_change_is_another_change",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.AddHardLink(s.a, s.data, u"link.txt");
          return Lines{"Other C:\\data\\|link.txt 80010000"};
      }},
-    {"file_in_the_root", {u"C:\\"},
+    {"file_in_the_root",
+     {u"C:\\"},
      [](Scene& s) {
          s.v.MakeFile(SimVolume::kRoot, u"r.txt");
          return Lines{"Created C:\\|r.txt"};
      }},
-    {"directory_created_after_the_start_then_a_file_in_it", {u"C:\\data"},
+    {"directory_created_after_the_start_then_a_file_in_it",
+     {u"C:\\data"},
      [](Scene& s) {
          const auto d = s.v.MakeDirectory(s.data, u"new");
          s.v.MakeFile(d, u"x.txt");
          return Lines{"Created C:\\data\\|new", "Created C:\\data\\new\\|x.txt"};
      }},
-    {"directory_created_outside_then_moved_in_then_a_file_in_it", {u"C:\\data"},
+    {"directory_created_outside_then_moved_in_then_a_file_in_it",
+     {u"C:\\data"},
      [](Scene& s) {
          const auto d = s.v.MakeDirectory(s.outside, u"made");
          s.v.MakeFile(d, u"before.txt");
          s.v.Rename(d, s.data, u"moved");
          s.v.MakeFile(d, u"x.txt");
-         return Lines{"Moved made|moved|C:\\outside\\|C:\\data\\", "Created C:\\data\\moved\\|x.txt"};
+         return Lines{"Moved made|moved|C:\\outside\\|C:\\data\\",
+                      "Created C:\\data\\moved\\|x.txt"};
      }},
-    {"directory_moved_out_then_a_file_in_it", {u"C:\\data"},
+    {"directory_moved_out_then_a_file_in_it",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Rename(s.sub, s.outside, u"gone");
          s.v.MakeFile(s.sub, u"x.txt");
          return Lines{"Moved sub|gone|C:\\data\\|C:\\outside\\"};
      }},
-    {"deleted_directory_leaves_the_index", {u"C:\\data"},
+    {"deleted_directory_leaves_the_index",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.Delete(s.sub);
-         s.v.AppendRecord(Record(ntfs::MakeFileReference(990, 1), s.sub, ntfs::kReasonClose | ntfs::kReasonDataExtend,
-                                 ntfs::kAttributeArchive, u"late.txt", s.platform.Clock().FileTime()));
+         s.v.AppendRecord(Record(
+             ntfs::MakeFileReference(990, 1), s.sub, ntfs::kReasonClose | ntfs::kReasonDataExtend,
+             ntfs::kAttributeArchive, u"late.txt", s.platform.Clock().FileTime()));
          return Lines{"Deleted C:\\data\\|sub"};
      }},
-    {"directory_deleted_before_classification_resolves_to_an_empty_path", {u"C:\\data"},
+    {"directory_deleted_before_classification_resolves_to_an_empty_path",
+     {u"C:\\data"},
      [](Scene& s) {
          s.gate.CloseAndWaitForTheReader();
          const auto x = s.v.MakeFile(s.sub, u"x.txt");
@@ -181,7 +207,8 @@ const Scenario kScenarios[] = {
          s.gate.Open();
          return Lines{"Created |x.txt", "Deleted |x.txt", "Deleted C:\\data\\|sub"};
      }},
-    {"interleaved_renames_of_an_editor_save", {u"C:\\data"},
+    {"interleaved_renames_of_an_editor_save",
+     {u"C:\\data"},
      [](Scene& s) {
          const auto tmp = s.v.MakeFile(s.data, u"a.tmp", 300);
          SimOpenFile original = s.v.Open(s.a);
@@ -190,9 +217,11 @@ const Scenario kScenarios[] = {
          saved.Rename(s.data, u"a.txt");
          original.Close();
          saved.Close();
-         return Lines{"Created C:\\data\\|a.tmp", "Renamed a.txt|a.bak|C:\\data\\", "Renamed a.tmp|a.txt|C:\\data\\"};
+         return Lines{"Created C:\\data\\|a.tmp", "Renamed a.txt|a.bak|C:\\data\\",
+                      "Renamed a.tmp|a.txt|C:\\data\\"};
      }},
-    {"an_unrelated_close_between_the_halves_of_a_rename", {u"C:\\data"},
+    {"an_unrelated_close_between_the_halves_of_a_rename",
+     {u"C:\\data"},
      [](Scene& s) {
          SimOpenFile h = s.v.Open(s.a);
          h.Rename(s.data, u"b.txt");
@@ -201,7 +230,8 @@ const Scenario kScenarios[] = {
          h.Close();
          return Lines{"Created C:\\data\\|c.txt", "Renamed a.txt|b.txt|C:\\data\\"};
      }},
-    {"a_parent_loop_answers_outside", {u"C:\\data"},
+    {"a_parent_loop_answers_outside",
+     {u"C:\\data"},
      [](Scene& s) {
          const std::int64_t now = s.platform.Clock().FileTime();
          const auto x = ntfs::MakeFileReference(995, 1);
@@ -209,16 +239,19 @@ const Scenario kScenarios[] = {
          const std::uint32_t made = ntfs::kReasonClose | ntfs::kReasonFileCreate;
          s.v.AppendRecord(Record(x, y, made, ntfs::kAttributeDirectory, u"x", now));
          s.v.AppendRecord(Record(y, x, made, ntfs::kAttributeDirectory, u"y", now));
-         s.v.AppendRecord(Record(ntfs::MakeFileReference(997, 1), x, ntfs::kReasonClose | ntfs::kReasonDataExtend,
+         s.v.AppendRecord(Record(ntfs::MakeFileReference(997, 1), x,
+                                 ntfs::kReasonClose | ntfs::kReasonDataExtend,
                                  ntfs::kAttributeArchive, u"in-loop.txt", now));
          s.v.MakeFile(s.data, u"after.txt");
          return Lines{"Created C:\\data\\|after.txt"};
      }},
-    {"a_new_name_whose_old_half_came_before_the_start", {u"C:\\data"},
+    {"a_new_name_whose_old_half_came_before_the_start",
+     {u"C:\\data"},
      [](Scene& s) {
          s.v.AppendRecord(Record(ntfs::MakeFileReference(998, 1), s.data,
-                                 ntfs::kReasonClose | ntfs::kReasonRenameNewName, ntfs::kAttributeArchive,
-                                 u"arrived.txt", s.platform.Clock().FileTime()));
+                                 ntfs::kReasonClose | ntfs::kReasonRenameNewName,
+                                 ntfs::kAttributeArchive, u"arrived.txt",
+                                 s.platform.Clock().FileTime()));
          return Lines{"Moved |arrived.txt||C:\\data\\"};
      }},
 };
@@ -339,8 +372,9 @@ TEST_F(EngineTest, RandomBatchesThroughTheWalkAndClassification) {
             h.FileNameOffset = static_cast<std::uint16_t>(random() % 80);
             std::memcpy(batch.data() + at, &h, ntfs::kUsnRecordV2HeaderSize);
         }
-        journal::WalkBatch(batch.data(), batch.size(), INT64_MIN,
-                           [&](const ntfs::UsnRecordV2& record) { classifier.ClassifyRecord(record); });
+        journal::WalkBatch(
+            batch.data(), batch.size(), INT64_MIN,
+            [&](const ntfs::UsnRecordV2& record) { classifier.ClassifyRecord(record); });
     }
     EXPECT_LE(classifier.PendingRenameCount(), PendingRenames::kDefaultCapacity);
     platform.CloseVolume(handle);

@@ -39,8 +39,9 @@ TEST_F(Enumeration, EveryDirectoryIsEnteredWithItsParentAndFilesAreNot) {
     std::uint64_t parent = SimVolume::kRoot;
     for (int depth = 0; depth < 6; ++depth) {
         for (int i = 0; i < 300; ++i) {  // enough for many portions of the buffer
-            const auto d = volume.AddExisting(parent, u"dir" + std::u16string(1, u'a' + depth) + FromUtf8(std::to_string(i)),
-                                              ntfs::kAttributeDirectory);
+            const auto d = volume.AddExisting(
+                parent, u"dir" + std::u16string(1, u'a' + depth) + FromUtf8(std::to_string(i)),
+                ntfs::kAttributeDirectory);
             directories.emplace_back(d, parent);
             files.push_back(volume.AddExisting(d, u"file.txt"));
         }
@@ -55,13 +56,15 @@ TEST_F(Enumeration, EveryDirectoryIsEnteredWithItsParentAndFilesAreNot) {
         EXPECT_FALSE(index.FindParent(file, ignored));
     }
     EXPECT_GE(index.Size(), directories.size());
-    EXPECT_LE(index.Size(), directories.size() + 8) << "only the volume's own few directories beside them";
+    EXPECT_LE(index.Size(), directories.size() + 8)
+        << "only the volume's own few directories beside them";
     EXPECT_GT(volume.RequestCount(ntfs::kFsctlEnumUsnData), 10u);
 }
 
 TEST_F(Enumeration, AFailedRequestEndsItWithWhatWasCollected) {
     for (int i = 0; i < 2000; ++i) {
-        volume.AddExisting(SimVolume::kRoot, u"d" + FromUtf8(std::to_string(i)), ntfs::kAttributeDirectory);
+        volume.AddExisting(SimVolume::kRoot, u"d" + FromUtf8(std::to_string(i)),
+                           ntfs::kAttributeDirectory);
     }
     int requests = 0;
     volume.SetRequestHook([&](std::uint32_t code) {

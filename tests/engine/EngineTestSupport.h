@@ -35,12 +35,14 @@ public:
         s.OnRenamed = [this](CWString& oldName, CWString& newName, CWString& dir, FileTime&, int) {
             return Add("Renamed " + U(oldName) + "|" + U(newName) + "|" + U(dir));
         };
-        s.OnRecycled = [this](CWString& oldName, CWString& oldDir, CWString& newPath, FileTime&, int) {
+        s.OnRecycled = [this](CWString& oldName, CWString& oldDir, CWString& newPath, FileTime&,
+                              int) {
             return Add("Recycled " + U(oldName) + "|" + U(oldDir) + "|" + U(newPath));
         };
         s.OnMoved = [this](CWString& oldName, CWString& newName, CWString& oldDir, CWString& newDir,
                            FileTime&, int) {
-            return Add("Moved " + U(oldName) + "|" + U(newName) + "|" + U(oldDir) + "|" + U(newDir));
+            return Add("Moved " + U(oldName) + "|" + U(newName) + "|" + U(oldDir) + "|" +
+                       U(newDir));
         };
         s.OnAttributesChanged = [this](CWString& name, CWString& dir, int reasons, FileTime&, int) {
             return Add("Attributes " + U(dir) + "|" + U(name) + " " + Hex(reasons));

@@ -32,11 +32,14 @@ TEST_F(EngineTest, RecordsOlderThanTheWatchStartAreDroppedThoseOfItsSecondKept) 
     volume.MakeFile(SimVolume::kRoot, u"before.txt");
     platform.Clock().Set(start + 7 * kSecond / 10);  // the watch starts at .7 s
     ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
-    volume.AppendRecord(CloseRecord(ntfs::MakeFileReference(900, 1), start - 1, u"just-before.txt"));
-    volume.AppendRecord(CloseRecord(ntfs::MakeFileReference(901, 1), start + 1000, u"same-second.txt"));
+    volume.AppendRecord(
+        CloseRecord(ntfs::MakeFileReference(900, 1), start - 1, u"just-before.txt"));
+    volume.AppendRecord(
+        CloseRecord(ntfs::MakeFileReference(901, 1), start + 1000, u"same-second.txt"));
     volume.MakeFile(SimVolume::kRoot, u"after.txt");
     CatchUp();
-    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Content C:\\|same-second.txt", "Created C:\\|after.txt"}));
+    EXPECT_EQ(log.Changes(),
+              (std::vector<std::string>{"Content C:\\|same-second.txt", "Created C:\\|after.txt"}));
 }
 
 TEST_F(EngineTest, OnStartedComesOncePerWorkerAndIsNeverLost) {
@@ -106,10 +109,12 @@ TEST_P(JournalReplaced, ANewJournalStartsANewPassFromNow) {
     }
     CatchUp();
     // Stamped after the first watch start but before the recovery: no longer wanted.
-    volume.AppendRecord(CloseRecord(ntfs::MakeFileReference(950, 1), oldStart + 10 * kSecond, u"stale.txt"));
+    volume.AppendRecord(
+        CloseRecord(ntfs::MakeFileReference(950, 1), oldStart + 10 * kSecond, u"stale.txt"));
     volume.MakeFile(SimVolume::kRoot, u"second.txt");
     CatchUp();
-    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|first.txt", "Created C:\\|second.txt"}));
+    EXPECT_EQ(log.Changes(),
+              (std::vector<std::string>{"Created C:\\|first.txt", "Created C:\\|second.txt"}));
     EXPECT_EQ(log.Count("Started"), 1);
     watcher.Stop();
     EXPECT_GT(static_cast<std::int64_t>(watcher.WatchStart()), oldStart);
@@ -146,7 +151,8 @@ TEST_F(EngineTest, ARemovedVolumeEndsTheWorker) {
     volume.SetRemoved(true);
     std::uint64_t requests = 0;
     auto total = [&] {
-        return volume.RequestCount(ntfs::kFsctlReadUsnJournal) + volume.RequestCount(ntfs::kFsctlCreateUsnJournal);
+        return volume.RequestCount(ntfs::kFsctlReadUsnJournal) +
+               volume.RequestCount(ntfs::kFsctlCreateUsnJournal);
     };
     for (int i = 0; i < 100; ++i) {
         std::this_thread::sleep_for(20ms);
@@ -198,18 +204,21 @@ TEST_F(EngineTest, AStopDuringALongEnumerationIsPrompt) {
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(enumerations, seen);
     EXPECT_LT(seen, 100) << "the enumeration ran to its end";
-    EXPECT_EQ(log.Count("Started"), 0);
+    EXPECT_EQ(log.Count("Started"), 1) << "every worker announces itself once, also a stopped one";
 }
 
 TEST_F(EngineTest, RecordsItCannotDecodeAreSteppedOverAndTheWatchGoesOn) {
     ASSERT_TRUE(Open());
-    SimRecord other = CloseRecord(ntfs::MakeFileReference(960, 1), platform.Clock().FileTime(), u"v3.txt");
+    SimRecord other =
+        CloseRecord(ntfs::MakeFileReference(960, 1), platform.Clock().FileTime(), u"v3.txt");
     other.majorVersion = 3;
     volume.AppendRecord(other);
-    SimRecord outside = CloseRecord(ntfs::MakeFileReference(961, 1), platform.Clock().FileTime(), u"x.txt");
+    SimRecord outside =
+        CloseRecord(ntfs::MakeFileReference(961, 1), platform.Clock().FileTime(), u"x.txt");
     auto bytes = outside.Encode();
     const std::uint16_t farName = 0x7FF0;
-    std::memcpy(bytes.data() + offsetof(ntfs::UsnRecordV2Header, FileNameOffset), &farName, sizeof farName);
+    std::memcpy(bytes.data() + offsetof(ntfs::UsnRecordV2Header, FileNameOffset), &farName,
+                sizeof farName);
     volume.AppendRaw(bytes);
     volume.MakeFile(SimVolume::kRoot, u"good.txt");
     CatchUp();

@@ -30,25 +30,41 @@ INSTANTIATE_TEST_SUITE_P(
     Table, OpenRefusal,
     ::testing::Values(
         RefusalCase{"ntfs", [](SimPlatform&, SimVolume&) {}, true},
-        RefusalCase{"fat32", [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"FAT32"); }, false},
+        RefusalCase{"fat32",
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"FAT32"); }, false},
         // The name test is exact: letter case counts.
-        RefusalCase{"ntfs_in_lower_case", [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"ntfs"); },
-                    false},
+        RefusalCase{"ntfs_in_lower_case",
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"ntfs"); }, false},
         // A name that cannot be read is no reason to refuse.
-        RefusalCase{"name_unreadable", [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', std::nullopt); },
+        RefusalCase{"name_unreadable",
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', std::nullopt); },
                     true},
-        RefusalCase{"removable", [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemovable); },
+        RefusalCase{"removable",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemovable); },
                     false},
-        RefusalCase{"network", [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemote); }, false},
-        RefusalCase{"ram_disk", [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRamdisk); }, false},
-        RefusalCase{"no_root", [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveNoRootDir); }, false},
-        RefusalCase{"not_administrator",
-                    [](SimPlatform& p, SimVolume&) { p.FailVolumeOpens(win32::kErrorAccessDenied); }, false},
-        RefusalCase{"journal_cannot_be_created",
-                    [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlCreateUsnJournal); }, false},
-        RefusalCase{"journal_cannot_be_queried",
-                    [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlQueryUsnJournal); }, false},
-        RefusalCase{"volume_removed", [](SimPlatform&, SimVolume& v) { v.SetRemoved(true); }, false}),
+        RefusalCase{"network",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemote); },
+                    false},
+        RefusalCase{"ram_disk",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRamdisk); },
+                    false},
+        RefusalCase{"no_root",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveNoRootDir); },
+                    false},
+        RefusalCase{
+            "not_administrator",
+            [](SimPlatform& p, SimVolume&) { p.FailVolumeOpens(win32::kErrorAccessDenied); },
+            false},
+        RefusalCase{
+            "journal_cannot_be_created",
+            [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlCreateUsnJournal); },
+            false},
+        RefusalCase{
+            "journal_cannot_be_queried",
+            [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlQueryUsnJournal); },
+            false},
+        RefusalCase{"volume_removed", [](SimPlatform&, SimVolume& v) { v.SetRemoved(true); },
+                    false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, ADriveWithoutAVolumeIsRefused) {
@@ -73,7 +89,8 @@ TEST_F(EngineTest, WithoutTheUsersSidTheRecycleFolderMatchesNothing) {
 TEST_F(EngineTest, WatchStartIsTheClockInWholeSeconds) {
     platform.Clock().Set(SimClock::FromUnixSeconds(1700000000) + 7654321);
     ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
-    EXPECT_EQ(watcher.WatchStart(), static_cast<std::uint64_t>(SimClock::FromUnixSeconds(1700000000)));
+    EXPECT_EQ(watcher.WatchStart(),
+              static_cast<std::uint64_t>(SimClock::FromUnixSeconds(1700000000)));
 }
 
 struct PathsCase {
@@ -94,17 +111,17 @@ TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeThatExistMakeAFilter) {
     EXPECT_EQ(watcher.FilterActive(), GetParam().filter);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WatchedPaths,
-                         ::testing::Values(PathsCase{"none", {}, false},
-                                           PathsCase{"drive_and_colon_only", {u"C:"}, false},
-                                           PathsCase{"other_drive", {u"D:\\data\\"}, false},
-                                           PathsCase{"missing_directory", {u"C:\\missing\\"}, false},
-                                           PathsCase{"empty_element", {u""}, false},
-                                           PathsCase{"root", {u"C:\\"}, true},
-                                           PathsCase{"directory", {u"C:\\data\\"}, true},
-                                           PathsCase{"other_letter_case", {u"c:\\DATA"}, true},
-                                           PathsCase{"missing_then_existing", {u"C:\\missing", u"C:\\data"}, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Table, WatchedPaths,
+    ::testing::Values(PathsCase{"none", {}, false},
+                      PathsCase{"drive_and_colon_only", {u"C:"}, false},
+                      PathsCase{"other_drive", {u"D:\\data\\"}, false},
+                      PathsCase{"missing_directory", {u"C:\\missing\\"}, false},
+                      PathsCase{"empty_element", {u""}, false}, PathsCase{"root", {u"C:\\"}, true},
+                      PathsCase{"directory", {u"C:\\data\\"}, true},
+                      PathsCase{"other_letter_case", {u"c:\\DATA"}, true},
+                      PathsCase{"missing_then_existing", {u"C:\\missing", u"C:\\data"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, WithoutAFilterEveryChangeOfTheVolumeIsReported) {
     const auto other = volume.MakeDirectory(SimVolume::kRoot, u"other");
@@ -112,7 +129,8 @@ TEST_F(EngineTest, WithoutAFilterEveryChangeOfTheVolumeIsReported) {
     volume.MakeFile(other, u"x.txt");
     volume.MakeFile(SimVolume::kRoot, u"y.txt");
     CatchUp();
-    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\other\\|x.txt", "Created C:\\|y.txt"}));
+    EXPECT_EQ(log.Changes(),
+              (std::vector<std::string>{"Created C:\\other\\|x.txt", "Created C:\\|y.txt"}));
 }
 
 TEST_F(EngineTest, TheRootAsWatchedDirectoryLetsEverythingThrough) {
