@@ -21,7 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-std::string U(const CWString& text) { return ToUtf8(text); }
+std::string U(const CWString& text) {
+    return ToUtf8(text);
+}
 
 // The window's stand-in: a receiver with its handle, noting every event and the thread it
 // came on.
@@ -33,9 +35,9 @@ public:
     ~Receiver() { handle->TearDown(); }
 
     void BindAll(FileChangeMonitor& m) {
-        m.WatchStarted.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive) { return Note(r, s, "Started " + U(drive)); },
-            handle);
+        m.WatchStarted.Bind([](void* r, void* s, std::uint32_t,
+                               CWString& drive) { return Note(r, s, "Started " + U(drive)); },
+                            handle);
         m.FileCreated.Bind(
             [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
                 return Note(r, s, "Created " + U(drive) + " " + U(dir) + "|" + U(name));
@@ -52,30 +54,43 @@ public:
             },
             handle);
         m.FileRenamed.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName, CWString& newName, CWString& dir) {
-                return Note(r, s, "Renamed " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" + U(dir));
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
+               CWString& newName, CWString& dir) {
+                return Note(
+                    r, s,
+                    "Renamed " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" + U(dir));
             },
             handle);
         m.FileRecycled.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName, CWString& oldDir, CWString& newPath) {
-                return Note(r, s, "Recycled " + U(drive) + " " + U(oldName) + "|" + U(oldDir) + "|" + U(newPath));
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
+               CWString& oldDir, CWString& newPath) {
+                return Note(
+                    r, s,
+                    "Recycled " + U(drive) + " " + U(oldName) + "|" + U(oldDir) + "|" + U(newPath));
             },
             handle);
         m.FileMoved.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName, CWString& newName, CWString& oldDir,
-               CWString& newDir) {
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
+               CWString& newName, CWString& oldDir, CWString& newDir) {
                 return Note(r, s,
-                            "Moved " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" + U(oldDir) + "|" + U(newDir));
+                            "Moved " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" +
+                                U(oldDir) + "|" + U(newDir));
             },
             handle);
         m.FileAttributesChanged.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir, int reasons) {
-                return Note(r, s, "Attributes " + U(drive) + " " + U(dir) + "|" + U(name) + " " + std::to_string(reasons));
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
+               int reasons) {
+                return Note(r, s,
+                            "Attributes " + U(drive) + " " + U(dir) + "|" + U(name) + " " +
+                                std::to_string(reasons));
             },
             handle);
         m.FileOtherChange.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir, int reasons) {
-                return Note(r, s, "Other " + U(drive) + " " + U(dir) + "|" + U(name) + " " + std::to_string(reasons));
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
+               int reasons) {
+                return Note(r, s,
+                            "Other " + U(drive) + " " + U(dir) + "|" + U(name) + " " +
+                                std::to_string(reasons));
             },
             handle);
     }
@@ -167,17 +182,16 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
     c.Delete(gone);
     const SimRecycled r = c.Recycle(a);
     CatchUp(c);
-    const std::string bin = "C:\\$RECYCLE.BIN\\" + ToUtf8(std::u16string(SimVolume::kDefaultUserSid)) + "\\";
-    EXPECT_EQ(receiver.Seen(), (Lines{"Started C",
-                                      "Created C C:\\data\\|b.txt",
-                                      "Content C C:\\data\\|a.txt",
-                                      "Renamed C a.txt|a2.txt|C:\\data\\",
-                                      "Moved C b.txt|b.txt|C:\\data\\|C:\\other\\",
-                                      "Attributes C C:\\data\\|a2.txt -2147450880",
-                                      "Other C C:\\data\\|link.txt -2147418112",
-                                      "Created C C:\\data\\|gone.txt",
-                                      "Deleted C C:\\data\\|gone.txt",
-                                      "Recycled C a2.txt|C:\\data\\|" + bin + ToUtf8(r.name)}));
+    const std::string bin =
+        "C:\\$RECYCLE.BIN\\" + ToUtf8(std::u16string(SimVolume::kDefaultUserSid)) + "\\";
+    EXPECT_EQ(
+        receiver.Seen(),
+        (Lines{"Started C", "Created C C:\\data\\|b.txt", "Content C C:\\data\\|a.txt",
+               "Renamed C a.txt|a2.txt|C:\\data\\", "Moved C b.txt|b.txt|C:\\data\\|C:\\other\\",
+               "Attributes C C:\\data\\|a2.txt -2147450880",
+               "Other C C:\\data\\|link.txt -2147418112", "Created C C:\\data\\|gone.txt",
+               "Deleted C C:\\data\\|gone.txt",
+               "Recycled C a2.txt|C:\\data\\|" + bin + ToUtf8(r.name)}));
     EXPECT_EQ(receiver.Threads().size(), 1u);
     EXPECT_EQ(receiver.Threads().count(std::this_thread::get_id()), 0u);
     EXPECT_EQ(receiver.WrongSources(), 0);
@@ -226,7 +240,8 @@ TEST_F(MonitorTest, StartingAgainRestartsWithTheNewPaths) {
     c.MakeFile(data, u"in-data.txt");
     c.MakeFile(other, u"in-other.txt");
     CatchUp(c);
-    EXPECT_EQ(receiver.Seen(), (Lines{"Started C", "Started C", "Created C C:\\other\\|in-other.txt"}));
+    EXPECT_EQ(receiver.Seen(),
+              (Lines{"Started C", "Started C", "Created C C:\\other\\|in-other.txt"}));
     EXPECT_EQ(monitor.WatchCount(), 1u);
 }
 
@@ -312,7 +327,8 @@ TEST(MonitorThreads, DestroyingAMonitorWithWatchesRunningEndsEveryWorkerFirst) {
             }
         });
         ASSERT_TRUE(receiver.WaitForCount(50));
-        EXPECT_GE(receiver.handle->RefCount(), 10);  // its own, one per event, one per call in progress
+        EXPECT_GE(receiver.handle->RefCount(),
+                  10);    // its own, one per event, one per call in progress
         monitor.reset();  // while changes stream in
         stopWriting = true;
         writer.join();
