@@ -143,6 +143,14 @@ struct CreateUsnJournalData {
 };
 static_assert(sizeof(CreateUsnJournalData) == 16);
 
+struct DeleteUsnJournalData {
+    std::uint64_t UsnJournalID;
+    std::uint32_t DeleteFlags;
+};
+static_assert(sizeof(DeleteUsnJournalData) == 16);
+constexpr std::uint32_t kUsnDeleteFlagDelete = 1;
+constexpr std::uint32_t kUsnDeleteFlagNotify = 2;
+
 // FILE_NAME_INFORMATION: FileNameLength in bytes, then the name in UTF-16.
 constexpr std::size_t kFileNameInformationNameOffset = 4;
 

@@ -6,6 +6,7 @@
 
 #include "engine/BatchWalk.h"
 #include "engine/ChangeClassifier.h"
+#include "engine/DirectoryEnumeration.h"
 #include "runtime/text/CWConstString.h"
 
 namespace {
@@ -157,33 +158,7 @@ void VolumeJournalWatcher::RunWorker() {
 }
 
 void VolumeJournalWatcher::BuildParentIndex() {
-    ntfs::MftEnumDataV0 request{0, 0, 0x7FFFFFFFFFFFFFFFLL};
-    std::vector<std::uint8_t> buffer(kEnumBufferSize, 0);
-    // A stop is looked at between requests, so that stopping during the enumeration of a
-    // large volume is prompt.
-    while (!stopEvent.IsSet()) {
-        std::uint32_t returned = 0;
-        if (!platform.DeviceIoControl(volumeHandle, ntfs::kFsctlEnumUsnData, &request,
-                                      sizeof request, buffer.data(), kEnumBufferSize, returned)) {
-            return;  // the normal end, past the last entry; any other failure ends it too
-        }
-        returned = std::min(returned, kEnumBufferSize);
-        if (returned < 8) {
-            return;
-        }
-        journal::WalkBatch(buffer.data(), returned, INT64_MIN,
-                           [this](const ntfs::UsnRecordV2& record) {
-                               if (record.header.FileAttributes & ntfs::kAttributeDirectory) {
-                                   parentIndex->Insert(record.header.FileReferenceNumber,
-                                                       record.header.ParentFileReferenceNumber);
-                               }
-                           });
-        const std::uint64_t next = ntfs::ReadU64(buffer.data());
-        if (next == request.StartFileReferenceNumber) {
-            return;  // no progress: a device that answers the same portion again ends here
-        }
-        request.StartFileReferenceNumber = next;
-    }
+    EnumerateDirectories(platform, volumeHandle, stopEvent, *parentIndex);
 }
 
 bool VolumeJournalWatcher::ReadJournal(ntfs::ReadUsnJournalDataV0& request, std::uint8_t* buffer,

@@ -24,7 +24,6 @@ class ChangeClassifier;
 class VolumeJournalWatcher {
 public:
     static constexpr std::uint32_t kReadBufferSize = 4096;
-    static constexpr std::uint32_t kEnumBufferSize = 10240;
     static constexpr std::uint32_t kIdleWaitMs = 50;
 
     explicit VolumeJournalWatcher(VolumePlatform& platform);

@@ -28,7 +28,8 @@ void AppendQuoted(std::string& out, std::string_view text) {
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x",
+                                  static_cast<unsigned char>(c));
                     out += escaped;
                 } else {
                     out += c;
@@ -54,7 +55,9 @@ JsonLine& JsonLine::Add(std::string_view key, std::string_view text) {
     return *this;
 }
 
-JsonLine& JsonLine::Add(std::string_view key, const CWString& text) { return Add(key, ToUtf8(text)); }
+JsonLine& JsonLine::Add(std::string_view key, const CWString& text) {
+    return Add(key, ToUtf8(text));
+}
 
 JsonLine& JsonLine::Add(std::string_view key, std::int64_t number) {
     Key(key);

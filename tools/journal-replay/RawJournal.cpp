@@ -12,7 +12,8 @@ bool RawJournal::Load(const std::string& path, std::string& error) {
         error = "cannot open journal file " + path;
         return false;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                    std::istreambuf_iterator<char>());
     if (file.bad()) {
         error = "cannot read journal file " + path;
         return false;
@@ -42,7 +43,8 @@ void RawJournal::Parse(std::vector<std::uint8_t> bytes) {
             continue;
         }
         ntfs::UsnRecordV2 record;
-        if (ntfs::DecodeUsnRecordV2(bytes_.data() + offset, length, record) == ntfs::RecordCheck::kRecord) {
+        if (ntfs::DecodeUsnRecordV2(bytes_.data() + offset, length, record) ==
+            ntfs::RecordCheck::kRecord) {
             records_.push_back({offset, length});
         } else {
             ++otherVersions_;

@@ -1,0 +1,146 @@
+#include "monitor/FileChangeMonitor.h"
+
+FileChangeMonitor::FileChangeMonitor(VolumePlatform& platformToUse) : platform(platformToUse) {}
+
+FileChangeMonitor::FileChangeMonitor(const FileChangeMonitor& other)
+    : CVolObject(other), platform(other.platform) {}
+
+FileChangeMonitor& FileChangeMonitor::operator=(const FileChangeMonitor& other) {
+    if (this != &other) {
+        CVolObject::operator=(other);
+        Reset();
+    }
+    return *this;
+}
+
+FileChangeMonitor::~FileChangeMonitor() {
+    // Every worker ends before anything it may raise into is released; the event slots
+    // then give their receivers back in reverse order of declaration.
+    watchers.clear();
+}
+
+std::unique_ptr<FileChangeMonitor> FileChangeMonitor::Clone() const {
+    return std::make_unique<FileChangeMonitor>(*this);
+}
+
+void FileChangeMonitor::Reset() {
+    watchers.clear();
+    UnbindAll();
+}
+
+void FileChangeMonitor::UnbindAll() {
+    FileOtherChange.Bind(nullptr, nullptr);
+    FileAttributesChanged.Bind(nullptr, nullptr);
+    FileMoved.Bind(nullptr, nullptr);
+    FileRecycled.Bind(nullptr, nullptr);
+    FileRenamed.Bind(nullptr, nullptr);
+    FileContentChanged.Bind(nullptr, nullptr);
+    FileDeleted.Bind(nullptr, nullptr);
+    FileCreated.Bind(nullptr, nullptr);
+    WatchStarted.Bind(nullptr, nullptr);
+}
+
+WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
+    // Each slot holds its own copy of the drive text and hands it on by reference.
+    WatcherSlots slots;
+    slots.OnStarted = [this, drive = driveText]() mutable { return RaiseWatchStarted(drive); };
+    slots.OnCreated = [this, drive = driveText](CWString& name, CWString& dir, FileTime&,
+                                                int) mutable {
+        return RaiseFileCreated(drive, name, dir);
+    };
+    slots.OnDeleted = [this, drive = driveText](CWString& name, CWString& dir, FileTime&,
+                                                int) mutable {
+        return RaiseFileDeleted(drive, name, dir);
+    };
+    slots.OnContentChanged = [this, drive = driveText](CWString& name, CWString& dir, int,
+                                                       FileTime&, int) mutable {
+        return RaiseFileContentChanged(drive, name, dir);
+    };
+    slots.OnRenamed = [this, drive = driveText](CWString& oldName, CWString& newName, CWString& dir,
+                                                FileTime&, int) mutable {
+        return RaiseFileRenamed(drive, oldName, newName, dir);
+    };
+    slots.OnMoved = [this, drive = driveText](CWString& oldName, CWString& newName,
+                                              CWString& oldDir, CWString& newDir, FileTime&,
+                                              int) mutable {
+        return RaiseFileMoved(drive, oldName, newName, oldDir, newDir);
+    };
+    slots.OnRecycled = [this, drive = driveText](CWString& oldName, CWString& oldDir,
+                                                 CWString& newPath, FileTime&, int) mutable {
+        return RaiseFileRecycled(drive, oldName, oldDir, newPath);
+    };
+    slots.OnAttributesChanged = [this, drive = driveText](CWString& name, CWString& dir,
+                                                          int reasons, FileTime&, int) mutable {
+        return RaiseFileAttributesChanged(drive, name, dir, reasons);
+    };
+    slots.OnOtherChange = [this, drive = driveText](CWString& name, CWString& dir, int reasons,
+                                                    FileTime&, int) mutable {
+        return RaiseFileOtherChange(drive, name, dir, reasons);
+    };
+    return slots;
+}
+
+bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths) {
+    const char16_t key = driveText.First();
+    auto found = watchers.find(key);
+    if (found == watchers.end()) {
+        found = watchers.emplace(key, std::make_unique<VolumeJournalWatcher>(platform)).first;
+    }
+    // The slots go in with Open, before the worker starts: its first notifications,
+    // WatchStarted above all, cannot be missed.
+    if (!found->second->Open(key, paths, MakeSlots(driveText))) {
+        watchers.erase(found);
+        return false;
+    }
+    return true;
+}
+
+void FileChangeMonitor::StopWatch(char16_t driveLetter) {
+    const auto found = watchers.find(driveLetter);
+    if (found == watchers.end()) {
+        return;
+    }
+    found->second->Stop();
+    watchers.erase(found);
+}
+
+int FileChangeMonitor::RaiseWatchStarted(CWString& drive) {
+    return WatchStarted.Raise(this, drive);
+}
+
+int FileChangeMonitor::RaiseFileCreated(CWString& drive, CWString& name, CWString& dir) {
+    return FileCreated.Raise(this, drive, name, dir);
+}
+
+int FileChangeMonitor::RaiseFileDeleted(CWString& drive, CWString& name, CWString& dir) {
+    return FileDeleted.Raise(this, drive, name, dir);
+}
+
+int FileChangeMonitor::RaiseFileContentChanged(CWString& drive, CWString& name, CWString& dir) {
+    return FileContentChanged.Raise(this, drive, name, dir);
+}
+
+int FileChangeMonitor::RaiseFileRenamed(CWString& drive, CWString& oldName, CWString& newName,
+                                        CWString& dir) {
+    return FileRenamed.Raise(this, drive, oldName, newName, dir);
+}
+
+int FileChangeMonitor::RaiseFileRecycled(CWString& drive, CWString& oldName, CWString& oldDir,
+                                         CWString& newPath) {
+    return FileRecycled.Raise(this, drive, oldName, oldDir, newPath);
+}
+
+int FileChangeMonitor::RaiseFileMoved(CWString& drive, CWString& oldName, CWString& newName,
+                                      CWString& oldDir, CWString& newDir) {
+    return FileMoved.Raise(this, drive, oldName, newName, oldDir, newDir);
+}
+
+int FileChangeMonitor::RaiseFileAttributesChanged(CWString& drive, CWString& name, CWString& dir,
+                                                  int reasons) {
+    return FileAttributesChanged.Raise(this, drive, name, dir, reasons);
+}
+
+int FileChangeMonitor::RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir,
+                                            int reasons) {
+    return FileOtherChange.Raise(this, drive, name, dir, reasons);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "engine/VolumeJournalWatcher.h"
+#include "engine/VolumePlatform.h"
+#include "runtime/events/EventSlot.h"
+#include "runtime/text/CMStringArray.h"
+#include "runtime/text/CVolObject.h"
+#include "runtime/text/CWString.h"
+
+// The one object through which the application watches volumes: one engine per drive
+// letter, and nine events of its own, raised on the worker thread of the engine that found
+// the change. Start, stop and destruction run on the caller's thread.
+class FileChangeMonitor : public CVolObject {
+public:
+    explicit FileChangeMonitor(VolumePlatform& platform);
+    // Copies, clones, assignments and resets carry no watches and no bindings.
+    FileChangeMonitor(const FileChangeMonitor& other);
+    FileChangeMonitor& operator=(const FileChangeMonitor& other);
+    ~FileChangeMonitor() override;
+
+    std::unique_ptr<FileChangeMonitor> Clone() const;
+    // Ends every watch and unbinds every event.
+    void Reset();
+
+    // Watches `paths` on the volume of the first character of driveText (a watch already
+    // running there is restarted with them). False when the engine refuses the volume;
+    // no watch is then left for that drive.
+    bool StartWatch(const CWString& driveText, const CMStringArray& paths);
+    // Ends the watch of driveLetter, if there is one, and destroys its engine.
+    void StopWatch(char16_t driveLetter);
+    bool IsWatching(char16_t driveLetter) const { return watchers.count(driveLetter) != 0; }
+    std::size_t WatchCount() const { return watchers.size(); }
+
+    // Raised by the engines through their slots, never called directly.
+    int RaiseWatchStarted(CWString& drive);
+    int RaiseFileCreated(CWString& drive, CWString& name, CWString& dir);
+    int RaiseFileDeleted(CWString& drive, CWString& name, CWString& dir);
+    int RaiseFileContentChanged(CWString& drive, CWString& name, CWString& dir);
+    int RaiseFileRenamed(CWString& drive, CWString& oldName, CWString& newName, CWString& dir);
+    int RaiseFileRecycled(CWString& drive, CWString& oldName, CWString& oldDir, CWString& newPath);
+    int RaiseFileMoved(CWString& drive, CWString& oldName, CWString& newName, CWString& oldDir,
+                       CWString& newDir);
+    int RaiseFileAttributesChanged(CWString& drive, CWString& name, CWString& dir, int reasons);
+    int RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir, int reasons);
+
+private:
+    WatcherSlots MakeSlots(const CWString& driveText);
+    void UnbindAll();
+
+    VolumePlatform& platform;
+    std::map<char16_t, std::unique_ptr<VolumeJournalWatcher>> watchers;
+
+public:
+    // Handlers receive (receiver, this monitor, extra, drive, the event's arguments…).
+    EventSlot<CWString&> WatchStarted;
+    EventSlot<CWString&, CWString&, CWString&> FileCreated;
+    EventSlot<CWString&, CWString&, CWString&> FileDeleted;
+    EventSlot<CWString&, CWString&, CWString&> FileContentChanged;
+    EventSlot<CWString&, CWString&, CWString&, CWString&> FileRenamed;
+    EventSlot<CWString&, CWString&, CWString&, CWString&> FileRecycled;
+    EventSlot<CWString&, CWString&, CWString&, CWString&, CWString&> FileMoved;
+    EventSlot<CWString&, CWString&, CWString&, int> FileAttributesChanged;
+    EventSlot<CWString&, CWString&, CWString&, int> FileOtherChange;
+};

@@ -1,0 +1,383 @@
+#include "engine/ChangeClassifier.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "EngineTestSupport.h"
+#include "engine/BatchWalk.h"
+
+// Every completed change under the watched directories reaches exactly one slot with the
+// right name, directory and kind. Each scenario runs the engine over a simulated volume:
+//   C:\data\a.txt  C:\data\sub\  C:\other\  C:\outside\o.txt
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string kSid = ToUtf8(std::u16string(SimVolume::kDefaultUserSid));
+
+struct Scene {
+    SimPlatform& platform;
+    SimVolume& v;
+    ReadGate& gate;
+    std::uint64_t data, a, sub, other, outside, o;
+};
+
+struct Scenario {
+    const char* name;
+    std::vector<const char16_t*> watch;
+    std::function<Lines(Scene&)> run;  // acts, answers the lines expected
+};
+
+SimRecord Record(std::uint64_t file, std::uint64_t parent, std::uint32_t reason,
+                 std::uint32_t attributes, std::u16string name, std::int64_t stamp) {
+    SimRecord r;
+    r.fileReference = file;
+    r.parentReference = parent;
+    r.reason = reason;
+    r.attributes = attributes;
+    r.name = std::move(name);
+    r.timeStamp = stamp;
+    return r;
+}
+
+std::string U(const std::u16string& s) {
+    return ToUtf8(s);
+}
+
+const Scenario kScenarios[] = {
+    {"write_and_close_gives_one_created",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.MakeFile(s.data, u"new.txt", 5000);
+         return Lines{"Created C:\\data\\|new.txt"};
+     }},
+    {"create_and_delete_before_close_gives_created",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile h = s.v.CreateOpen(s.data, u"t.tmp");
+         h.Write(0, 10);
+         h.MarkForDelete();
+         h.Close();
+         return Lines{"Created C:\\data\\|t.tmp"};
+     }},
+    {"content_change",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Write(s.a, 0, 100);
+         return Lines{"Content C:\\data\\|a.txt"};
+     }},
+    {"attributes_change",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.SetAttributes(s.a, ntfs::kAttributeArchive | ntfs::kAttributeHidden);
+         return Lines{"Attributes C:\\data\\|a.txt 80008000"};
+     }},
+    {"rename_in_place",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Rename(s.a, s.data, u"b.txt");
+         return Lines{"Renamed a.txt|b.txt|C:\\data\\"};
+     }},
+    {"content_before_rename",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile h = s.v.Open(s.a);
+         h.Write(0, 10);
+         h.Rename(s.data, u"b.txt");
+         h.Close();
+         s.v.Rename(s.a, s.data, u"c.txt");  // the held old name was taken by the close
+         return Lines{"Content C:\\data\\|b.txt", "Renamed b.txt|c.txt|C:\\data\\"};
+     }},
+    {"move_between_watched_directories",
+     {u"C:\\data", u"C:\\other"},
+     [](Scene& s) {
+         s.v.Rename(s.a, s.other, u"a.txt");
+         return Lines{"Moved a.txt|a.txt|C:\\data\\|C:\\other\\"};
+     }},
+    {"move_out_of_the_tree",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Rename(s.a, s.outside, u"a2.txt");
+         return Lines{"Moved a.txt|a2.txt|C:\\data\\|C:\\outside\\"};
+     }},
+    {"move_into_the_tree",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Rename(s.o, s.data, u"o.txt");
+         return Lines{"Moved o.txt|o.txt|C:\\outside\\|C:\\data\\"};
+     }},
+    {"move_elsewhere_outside_is_not_reported",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Rename(s.o, s.other, u"o.txt");
+         return Lines{};
+     }},
+    {"recycle_of_the_current_user",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const SimRecycled r = s.v.Recycle(s.a);
+         return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\" + kSid + "\\" + U(r.name)};
+     }},
+    {"recycle_of_another_user_is_a_move",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const SimRecycled r = s.v.Recycle(s.a, u"S-1-5-21-1-2-3-1002");
+         return Lines{"Moved a.txt|" + U(r.name) +
+                      "|C:\\data\\|C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1002\\"};
+     }},
+    {"recycle_folder_in_other_letter_case",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const auto bin = s.v.MakeDirectory(SimVolume::kRoot, u"$Recycle.Bin");
+         s.v.MakeDirectory(bin, std::u16string(SimVolume::kDefaultUserSid));
+         const SimRecycled r = s.v.Recycle(s.a);
+         return Lines{"Recycled a.txt|C:\\data\\|C:\\$Recycle.Bin\\" + kSid + "\\" + U(r.name)};
+     }},
+    {"whole_volume_sees_every_step_of_a_recycle",
+     {u"C:\\"},
+     [](Scene& s) {
+         const SimRecycled r = s.v.Recycle(s.a);
+         const std::string folder = "C:\\$RECYCLE.BIN\\" + kSid + "\\";
+         const std::string info = "$I" + U(r.name).substr(2);
+         return Lines{"Created C:\\|$RECYCLE.BIN", "Created C:\\$RECYCLE.BIN\\|" + kSid,
+                      "Created " + folder + "|" + info,
+                      "Recycled a.txt|C:\\data\\|" + folder + U(r.name),
+                      "Attributes " + folder + "|" + U(r.name) + " 80000800"};
+     }},
+    {"emptying_an_unwatched_recycle_folder_is_not_reported",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const SimRecycled r = s.v.Recycle(s.a);
+         s.v.EmptyRecycleBin();
+         return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\" + kSid + "\\" + U(r.name)};
+     }},
+    {"hard_link_change_is_another_change",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.AddHardLink(s.a, s.data, u"link.txt");
+         return Lines{"Other C:\\data\\|link.txt 80010000"};
+     }},
+    {"file_in_the_root",
+     {u"C:\\"},
+     [](Scene& s) {
+         s.v.MakeFile(SimVolume::kRoot, u"r.txt");
+         return Lines{"Created C:\\|r.txt"};
+     }},
+    {"directory_created_after_the_start_then_a_file_in_it",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const auto d = s.v.MakeDirectory(s.data, u"new");
+         s.v.MakeFile(d, u"x.txt");
+         return Lines{"Created C:\\data\\|new", "Created C:\\data\\new\\|x.txt"};
+     }},
+    {"directory_created_outside_then_moved_in_then_a_file_in_it",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const auto d = s.v.MakeDirectory(s.outside, u"made");
+         s.v.MakeFile(d, u"before.txt");
+         s.v.Rename(d, s.data, u"moved");
+         s.v.MakeFile(d, u"x.txt");
+         return Lines{"Moved made|moved|C:\\outside\\|C:\\data\\",
+                      "Created C:\\data\\moved\\|x.txt"};
+     }},
+    {"directory_moved_out_then_a_file_in_it",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Rename(s.sub, s.outside, u"gone");
+         s.v.MakeFile(s.sub, u"x.txt");
+         return Lines{"Moved sub|gone|C:\\data\\|C:\\outside\\"};
+     }},
+    {"deleted_directory_leaves_the_index",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.Delete(s.sub);
+         s.v.AppendRecord(Record(
+             ntfs::MakeFileReference(990, 1), s.sub, ntfs::kReasonClose | ntfs::kReasonDataExtend,
+             ntfs::kAttributeArchive, u"late.txt", s.platform.Clock().FileTime()));
+         return Lines{"Deleted C:\\data\\|sub"};
+     }},
+    {"directory_deleted_before_classification_resolves_to_an_empty_path",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.gate.CloseAndWaitForTheReader();
+         const auto x = s.v.MakeFile(s.sub, u"x.txt");
+         s.v.Delete(x);
+         s.v.Delete(s.sub);
+         s.gate.Open();
+         return Lines{"Created |x.txt", "Deleted |x.txt", "Deleted C:\\data\\|sub"};
+     }},
+    {"interleaved_renames_of_an_editor_save",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const auto tmp = s.v.MakeFile(s.data, u"a.tmp", 300);
+         SimOpenFile original = s.v.Open(s.a);
+         SimOpenFile saved = s.v.Open(tmp);
+         original.Rename(s.data, u"a.bak");
+         saved.Rename(s.data, u"a.txt");
+         original.Close();
+         saved.Close();
+         return Lines{"Created C:\\data\\|a.tmp", "Renamed a.txt|a.bak|C:\\data\\",
+                      "Renamed a.tmp|a.txt|C:\\data\\"};
+     }},
+    {"an_unrelated_close_between_the_halves_of_a_rename",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile h = s.v.Open(s.a);
+         h.Rename(s.data, u"b.txt");
+         s.v.MakeFile(s.outside, u"unrelated.txt");
+         s.v.MakeFile(s.data, u"c.txt");
+         h.Close();
+         return Lines{"Created C:\\data\\|c.txt", "Renamed a.txt|b.txt|C:\\data\\"};
+     }},
+    {"a_parent_loop_answers_outside",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const std::int64_t now = s.platform.Clock().FileTime();
+         const auto x = ntfs::MakeFileReference(995, 1);
+         const auto y = ntfs::MakeFileReference(996, 1);
+         const std::uint32_t made = ntfs::kReasonClose | ntfs::kReasonFileCreate;
+         s.v.AppendRecord(Record(x, y, made, ntfs::kAttributeDirectory, u"x", now));
+         s.v.AppendRecord(Record(y, x, made, ntfs::kAttributeDirectory, u"y", now));
+         s.v.AppendRecord(Record(ntfs::MakeFileReference(997, 1), x,
+                                 ntfs::kReasonClose | ntfs::kReasonDataExtend,
+                                 ntfs::kAttributeArchive, u"in-loop.txt", now));
+         s.v.MakeFile(s.data, u"after.txt");
+         return Lines{"Created C:\\data\\|after.txt"};
+     }},
+    {"a_new_name_whose_old_half_came_before_the_start",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.AppendRecord(Record(ntfs::MakeFileReference(998, 1), s.data,
+                                 ntfs::kReasonClose | ntfs::kReasonRenameNewName,
+                                 ntfs::kAttributeArchive, u"arrived.txt",
+                                 s.platform.Clock().FileTime()));
+         return Lines{"Moved |arrived.txt||C:\\data\\"};
+     }},
+};
+
+class Classification : public EngineTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(Classification, ReportsEachChangeOnceWithItsKind) {
+    Scene scene{platform, volume, gate, 0, 0, 0, 0, 0, 0};
+    scene.data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    scene.a = volume.MakeFile(scene.data, u"a.txt", 10);
+    scene.sub = volume.MakeDirectory(scene.data, u"sub");
+    scene.other = volume.MakeDirectory(SimVolume::kRoot, u"other");
+    scene.outside = volume.MakeDirectory(SimVolume::kRoot, u"outside");
+    scene.o = volume.MakeFile(scene.outside, u"o.txt", 10);
+    platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
+    CMStringArray paths;
+    for (const char16_t* p : GetParam().watch) {
+        paths.Add(CWString(p));
+    }
+    ASSERT_TRUE(watcher.Open(u'C', paths, log.Slots()));
+    CatchUp();
+    const Lines expected = GetParam().run(scene);
+    CatchUp();
+    EXPECT_EQ(log.Changes(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Classification, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, EmptyingAWatchedRecycleFolderDeletesForGood) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    const SimRecycled r = volume.Recycle(volume.MakeFile(data, u"a.txt", 10));
+    ASSERT_TRUE(r);
+    ASSERT_TRUE(Open({u"C:\\$RECYCLE.BIN"}));
+    ASSERT_TRUE(volume.EmptyRecycleBin());
+    CatchUp();
+    const std::string folder = "Deleted C:\\$RECYCLE.BIN\\" + kSid + "\\|";
+    EXPECT_EQ(log.Count(folder + U(r.name)), 1);
+    EXPECT_EQ(log.Count(folder + "$I" + U(r.name).substr(2)), 1);
+    for (const std::string& line : log.Changes()) {
+        EXPECT_EQ(line.rfind("Deleted ", 0), 0u) << line;
+    }
+}
+
+TEST_F(EngineTest, AJournalRecreatedDuringARenameForgetsTheHeldOldName) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    const auto a = volume.MakeFile(data, u"a.txt");
+    ASSERT_TRUE(Open({u"C:\\data"}));
+    SimOpenFile h = volume.Open(a);
+    h.Rename(data, u"b.txt");
+    CatchUp();
+    volume.RecreateJournal();
+    CatchUp();
+    h.Close();
+    CatchUp();
+    EXPECT_EQ(log.Changes(), (Lines{"Moved |b.txt||C:\\data\\"}));
+}
+
+TEST_F(EngineTest, PartlyBoundSlotsReportOnlyTheirKinds) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    const auto a = volume.MakeFile(data, u"a.txt");
+    WatcherSlots slots = log.Slots();
+    WatcherSlots only;
+    only.OnCreated = slots.OnCreated;
+    platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
+    ASSERT_TRUE(watcher.Open(u'C', Paths({u"C:\\data"}), only));
+    CatchUp();
+    volume.Rename(a, data, u"b.txt");
+    volume.Write(a, 0, 10);
+    volume.MakeFile(data, u"c.txt");
+    volume.Delete(a);
+    CatchUp();
+    EXPECT_EQ(log.Lines(), (Lines{"Created C:\\data\\|c.txt"}));
+}
+
+TEST_F(EngineTest, WithoutTheOpenByIdCallsChangesComeWithEmptyDirectories) {
+    platform.SetHasOpenByIdCalls(false);
+    ASSERT_TRUE(Open());
+    volume.MakeFile(SimVolume::kRoot, u"a.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(), (Lines{"Created |a.txt"}));
+}
+
+// Arbitrary bytes as read results, straight through the walk and classification: nothing
+// may crash, hang or read outside the batch (AddressSanitizer watches the last part).
+TEST_F(EngineTest, RandomBatchesThroughTheWalkAndClassification) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    volume.MakeDirectory(data, u"sub");
+    const CWString root(u"C:\\");
+    const CWString recycle(u"C:\\$RECYCLE.BIN\\S-1\\");
+    std::set<std::uint64_t> watched{data};
+    FileRecordIndex index;
+    index.Insert(volume.Lookup(u"\\data\\sub"), data);
+    const PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
+    const WatcherSlots slots = log.Slots();
+    const WatchScope scope{platform, handle, root, recycle, &watched, &index, slots};
+    ChangeClassifier classifier(scope);
+    std::mt19937 random(12345);
+    const std::uint64_t known[] = {data, volume.Lookup(u"\\data\\sub"), SimVolume::kRoot, 0, ~0ULL};
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> batch(random() % 600);
+        for (auto& b : batch) {
+            b = static_cast<std::uint8_t>(random());
+        }
+        // Give some of them plausible headers so that the classification is reached too.
+        for (std::size_t at = 8; at + 64 <= batch.size(); at += 64 + 8 * (random() % 3)) {
+            if (random() % 2 == 0) {
+                continue;
+            }
+            ntfs::UsnRecordV2Header h{};
+            h.RecordLength = static_cast<std::uint32_t>(64 + 8 * (random() % 4));
+            h.MajorVersion = static_cast<std::uint16_t>(random() % 4 == 0 ? 3 : 2);
+            h.FileReferenceNumber = known[random() % 5];
+            h.ParentFileReferenceNumber = known[random() % 5];
+            h.Reason = static_cast<std::uint32_t>(random());
+            h.FileAttributes = static_cast<std::uint32_t>(random());
+            h.FileNameLength = static_cast<std::uint16_t>(random() % 40);
+            h.FileNameOffset = static_cast<std::uint16_t>(random() % 80);
+            std::memcpy(batch.data() + at, &h, ntfs::kUsnRecordV2HeaderSize);
+        }
+        journal::WalkBatch(
+            batch.data(), batch.size(), INT64_MIN,
+            [&](const ntfs::UsnRecordV2& record) { classifier.ClassifyRecord(record); });
+    }
+    EXPECT_LE(classifier.PendingRenameCount(), PendingRenames::kDefaultCapacity);
+    platform.CloseVolume(handle);
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#include "engine/VolumeJournalWatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "EngineTestSupport.h"
+#include "sim/Win32Codes.h"
+
+namespace {
+
+struct RefusalCase {
+    const char* name;
+    std::function<void(SimPlatform&, SimVolume&)> setUp;
+    bool opens;
+};
+
+class OpenRefusal : public EngineTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(OpenRefusal, RefusesWhatIsNotALocalNtfsVolumeWithAJournal) {
+    GetParam().setUp(platform, volume);
+    EXPECT_EQ(Open({u"C:\\"}), GetParam().opens);
+    EXPECT_EQ(watcher.VolumeOpen(), GetParam().opens);
+    EXPECT_EQ(watcher.WorkerRunning(), GetParam().opens);
+    watcher.Stop();
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u) << "a volume handle was left open";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OpenRefusal,
+    ::testing::Values(
+        RefusalCase{"ntfs", [](SimPlatform&, SimVolume&) {}, true},
+        RefusalCase{"fat32",
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"FAT32"); }, false},
+        // The name test is exact: letter case counts.
+        RefusalCase{"ntfs_in_lower_case",
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"ntfs"); }, false},
+        // A name that cannot be read is no reason to refuse.
+        RefusalCase{"name_unreadable",
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', std::nullopt); },
+                    true},
+        RefusalCase{"removable",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemovable); },
+                    false},
+        RefusalCase{"network",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemote); },
+                    false},
+        RefusalCase{"ram_disk",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRamdisk); },
+                    false},
+        RefusalCase{"no_root",
+                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveNoRootDir); },
+                    false},
+        RefusalCase{
+            "not_administrator",
+            [](SimPlatform& p, SimVolume&) { p.FailVolumeOpens(win32::kErrorAccessDenied); },
+            false},
+        RefusalCase{
+            "journal_cannot_be_created",
+            [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlCreateUsnJournal); },
+            false},
+        RefusalCase{
+            "journal_cannot_be_queried",
+            [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlQueryUsnJournal); },
+            false},
+        RefusalCase{"volume_removed", [](SimPlatform&, SimVolume& v) { v.SetRemoved(true); },
+                    false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, ADriveWithoutAVolumeIsRefused) {
+    EXPECT_FALSE(watcher.Open(u'Q', Paths({}), log.Slots()));
+    EXPECT_FALSE(watcher.VolumeOpen());
+}
+
+TEST_F(EngineTest, OpenSetsTheRootAndTheUsersRecycleFolder) {
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(ToUtf8(watcher.RootPath()), "C:\\");
+    EXPECT_EQ(watcher.RecyclePath().View(),
+              u"C:\\$RECYCLE.BIN\\" + std::u16string(SimVolume::kDefaultUserSid) + u"\\");
+    EXPECT_EQ(watcher.JournalData().UsnJournalID, volume.JournalData()->UsnJournalID);
+}
+
+TEST_F(EngineTest, WithoutTheUsersSidTheRecycleFolderMatchesNothing) {
+    platform.SetUserSidText(u"");
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(ToUtf8(watcher.RecyclePath()), "C:\\$RECYCLE.BIN\\\\");
+}
+
+TEST_F(EngineTest, WatchStartIsTheClockInWholeSeconds) {
+    platform.Clock().Set(SimClock::FromUnixSeconds(1700000000) + 7654321);
+    ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
+    EXPECT_EQ(watcher.WatchStart(),
+              static_cast<std::uint64_t>(SimClock::FromUnixSeconds(1700000000)));
+}
+
+struct PathsCase {
+    const char* name;
+    std::vector<const char16_t*> paths;
+    bool filter;
+};
+
+class WatchedPaths : public EngineTest, public ::testing::WithParamInterface<PathsCase> {};
+
+TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeThatExistMakeAFilter) {
+    volume.MakeDirectory(SimVolume::kRoot, u"data");
+    CMStringArray paths;
+    for (const char16_t* p : GetParam().paths) {
+        paths.Add(CWString(p));
+    }
+    ASSERT_TRUE(watcher.Open(u'C', paths, log.Slots()));
+    EXPECT_EQ(watcher.FilterActive(), GetParam().filter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WatchedPaths,
+    ::testing::Values(PathsCase{"none", {}, false},
+                      PathsCase{"drive_and_colon_only", {u"C:"}, false},
+                      PathsCase{"other_drive", {u"D:\\data\\"}, false},
+                      PathsCase{"missing_directory", {u"C:\\missing\\"}, false},
+                      PathsCase{"empty_element", {u""}, false}, PathsCase{"root", {u"C:\\"}, true},
+                      PathsCase{"directory", {u"C:\\data\\"}, true},
+                      PathsCase{"other_letter_case", {u"c:\\DATA"}, true},
+                      PathsCase{"missing_then_existing", {u"C:\\missing", u"C:\\data"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, WithoutAFilterEveryChangeOfTheVolumeIsReported) {
+    const auto other = volume.MakeDirectory(SimVolume::kRoot, u"other");
+    ASSERT_TRUE(Open({u"C:"}));
+    volume.MakeFile(other, u"x.txt");
+    volume.MakeFile(SimVolume::kRoot, u"y.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(),
+              (std::vector<std::string>{"Created C:\\other\\|x.txt", "Created C:\\|y.txt"}));
+}
+
+TEST_F(EngineTest, TheRootAsWatchedDirectoryLetsEverythingThrough) {
+    const auto other = volume.MakeDirectory(SimVolume::kRoot, u"other");
+    ASSERT_TRUE(Open({u"C:\\"}));
+    volume.MakeFile(other, u"x.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\other\\|x.txt"}));
+}
+
+TEST_F(EngineTest, StopBeforeOpenAndStopTwiceAreHarmless) {
+    watcher.Stop();
+    watcher.Stop();
+    ASSERT_TRUE(Open());
+    watcher.Stop();
+    watcher.Stop();
+    EXPECT_FALSE(watcher.VolumeOpen());
+    EXPECT_FALSE(watcher.WorkerRunning());
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+}
+
+TEST_F(EngineTest, OpenOnARunningEngineStopsItAndItsSlotsFirst) {
+    SlotLog first;
+    ASSERT_TRUE(watcher.Open(u'C', Paths({}), first.Slots()));
+    ASSERT_TRUE(Open());
+    volume.MakeFile(SimVolume::kRoot, u"after.txt");
+    CatchUp();
+    watcher.Stop();
+    EXPECT_EQ(first.Changes(), std::vector<std::string>{});
+    EXPECT_EQ(first.Count("Started"), 1);
+    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|after.txt"}));
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+}
+
+TEST_F(EngineTest, AWatchWithoutAFilterAfterOneWithAFilterDoesNotEnumerate) {
+    volume.MakeDirectory(SimVolume::kRoot, u"data");
+    ASSERT_TRUE(Open({u"C:\\data"}));
+    EXPECT_TRUE(watcher.FilterActive());
+    ASSERT_TRUE(Open({}));
+    EXPECT_FALSE(watcher.FilterActive());
+    CatchUp();
+    watcher.Stop();
+    const std::uint64_t enumerations = volume.RequestCount(ntfs::kFsctlEnumUsnData);
+    ASSERT_TRUE(Open({}));
+    CatchUp();
+    watcher.Stop();
+    EXPECT_EQ(volume.RequestCount(ntfs::kFsctlEnumUsnData), enumerations);
+}
+
+}  // namespace

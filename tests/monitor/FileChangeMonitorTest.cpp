@@ -1,0 +1,385 @@
+#include "monitor/FileChangeMonitor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/events/CVolEventObjectPointer.h"
+#include "runtime/text/Utf8.h"
+#include "sim/JournalReadProbe.h"
+#include "sim/SimPlatform.h"
+#include "sim/SimVolume.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+
+std::string U(const CWString& text) {
+    return ToUtf8(text);
+}
+
+// The window's stand-in: a receiver with its handle, noting every event and the thread it
+// came on.
+class Receiver {
+public:
+    CVolEventObjectPointer* handle = new CVolEventObjectPointer(this);
+    FileChangeMonitor* expectedSource = nullptr;
+
+    ~Receiver() { handle->TearDown(); }
+
+    void BindAll(FileChangeMonitor& m) {
+        m.WatchStarted.Bind([](void* r, void* s, std::uint32_t,
+                               CWString& drive) { return Note(r, s, "Started " + U(drive)); },
+                            handle);
+        m.FileCreated.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
+                return Note(r, s, "Created " + U(drive) + " " + U(dir) + "|" + U(name));
+            },
+            handle);
+        m.FileDeleted.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
+                return Note(r, s, "Deleted " + U(drive) + " " + U(dir) + "|" + U(name));
+            },
+            handle);
+        m.FileContentChanged.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
+                return Note(r, s, "Content " + U(drive) + " " + U(dir) + "|" + U(name));
+            },
+            handle);
+        m.FileRenamed.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
+               CWString& newName, CWString& dir) {
+                return Note(
+                    r, s,
+                    "Renamed " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" + U(dir));
+            },
+            handle);
+        m.FileRecycled.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
+               CWString& oldDir, CWString& newPath) {
+                return Note(
+                    r, s,
+                    "Recycled " + U(drive) + " " + U(oldName) + "|" + U(oldDir) + "|" + U(newPath));
+            },
+            handle);
+        m.FileMoved.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
+               CWString& newName, CWString& oldDir, CWString& newDir) {
+                return Note(r, s,
+                            "Moved " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" +
+                                U(oldDir) + "|" + U(newDir));
+            },
+            handle);
+        m.FileAttributesChanged.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
+               int reasons) {
+                return Note(r, s,
+                            "Attributes " + U(drive) + " " + U(dir) + "|" + U(name) + " " +
+                                std::to_string(reasons));
+            },
+            handle);
+        m.FileOtherChange.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
+               int reasons) {
+                return Note(r, s,
+                            "Other " + U(drive) + " " + U(dir) + "|" + U(name) + " " +
+                                std::to_string(reasons));
+            },
+            handle);
+    }
+
+    Lines Seen() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+    std::size_t Count() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_.size();
+    }
+    std::set<std::thread::id> Threads() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return threads_;
+    }
+    int WrongSources() const { return wrongSources_; }
+    bool WaitForCount(std::size_t n) const {
+        for (int i = 0; i < 2000 && Count() < n; ++i) {
+            std::this_thread::sleep_for(5ms);
+        }
+        return Count() >= n;
+    }
+
+private:
+    static int Note(void* receiver, void* source, std::string line) {
+        auto* self = static_cast<Receiver*>(receiver);
+        if (source != self->expectedSource) {
+            ++self->wrongSources_;
+        }
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->lines_.push_back(std::move(line));
+        self->threads_.insert(std::this_thread::get_id());
+        return 0;
+    }
+
+    mutable std::mutex mutex_;
+    Lines lines_;
+    std::set<std::thread::id> threads_;
+    std::atomic<int> wrongSources_{0};
+};
+
+CMStringArray Paths(std::initializer_list<const char16_t*> paths) {
+    CMStringArray array;
+    for (const char16_t* p : paths) {
+        array.Add(CWString(p));
+    }
+    return array;
+}
+
+class MonitorTest : public ::testing::Test {
+protected:
+    SimPlatform platform;
+    SimVolume& c = platform.AddDrive(u'C');
+    std::uint64_t data = c.MakeDirectory(SimVolume::kRoot, u"data");
+    std::uint64_t other = c.MakeDirectory(SimVolume::kRoot, u"other");
+    Receiver receiver;
+    JournalReadProbe probe{platform};
+    FileChangeMonitor monitor{probe};
+
+    void SetUp() override {
+        receiver.expectedSource = &monitor;
+        platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
+    }
+    void CatchUp(SimVolume& volume) {
+        ASSERT_TRUE(probe.WaitCaughtUp(volume.JournalData()->NextUsn));
+    }
+    bool Start(const char16_t* drive, std::initializer_list<const char16_t*> paths) {
+        const bool started = monitor.StartWatch(CWString(drive), Paths(paths));
+        if (started) {
+            CatchUp(c);
+        }
+        return started;
+    }
+};
+
+TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder) {
+    receiver.BindAll(monitor);
+    const auto a = c.MakeFile(data, u"a.txt", 10);
+    platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
+    ASSERT_TRUE(Start(u"C", {u"C:\\data\\"}));
+    const auto b = c.MakeFile(data, u"b.txt", 10);
+    c.Write(a, 0, 100);
+    c.Rename(a, data, u"a2.txt");
+    c.Rename(b, other, u"b.txt");
+    c.SetAttributes(a, ntfs::kAttributeArchive | ntfs::kAttributeReadonly);
+    c.AddHardLink(a, data, u"link.txt");
+    const auto gone = c.MakeFile(data, u"gone.txt");
+    c.Delete(gone);
+    const SimRecycled r = c.Recycle(a);
+    CatchUp(c);
+    const std::string bin =
+        "C:\\$RECYCLE.BIN\\" + ToUtf8(std::u16string(SimVolume::kDefaultUserSid)) + "\\";
+    EXPECT_EQ(
+        receiver.Seen(),
+        (Lines{"Started C", "Created C C:\\data\\|b.txt", "Content C C:\\data\\|a.txt",
+               "Renamed C a.txt|a2.txt|C:\\data\\", "Moved C b.txt|b.txt|C:\\data\\|C:\\other\\",
+               "Attributes C C:\\data\\|a2.txt -2147450880",
+               "Other C C:\\data\\|link.txt -2147418112", "Created C C:\\data\\|gone.txt",
+               "Deleted C C:\\data\\|gone.txt",
+               "Recycled C a2.txt|C:\\data\\|" + bin + ToUtf8(r.name)}));
+    EXPECT_EQ(receiver.Threads().size(), 1u);
+    EXPECT_EQ(receiver.Threads().count(std::this_thread::get_id()), 0u);
+    EXPECT_EQ(receiver.WrongSources(), 0);
+}
+
+TEST_F(MonitorTest, WatchStartedComesOncePerStartAlways) {
+    receiver.BindAll(monitor);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\"})));
+        monitor.StopWatch(u'C');
+    }
+    EXPECT_EQ(receiver.Seen(), Lines(20, "Started C"));
+}
+
+TEST_F(MonitorTest, DriveLettersOfAnotherCaseAreAnotherEngine) {
+    receiver.BindAll(monitor);
+    ASSERT_TRUE(Start(u"C", {}));
+    ASSERT_TRUE(Start(u"c", {}));
+    EXPECT_EQ(monitor.WatchCount(), 2u);
+    EXPECT_EQ(platform.OpenVolumeCount(), 2u);
+    c.MakeFile(data, u"x.txt");
+    ASSERT_TRUE(receiver.WaitForCount(4));
+    std::this_thread::sleep_for(100ms);
+    const Lines seen = receiver.Seen();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created C C:\\data\\|x.txt"), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created c c:\\data\\|x.txt"), 1);
+    monitor.StopWatch(u'C');
+    EXPECT_TRUE(monitor.IsWatching(u'c'));
+    EXPECT_FALSE(monitor.IsWatching(u'C'));
+}
+
+TEST_F(MonitorTest, AFailedStartOnAWatchedDriveLeavesNoWatch) {
+    ASSERT_TRUE(Start(u"C", {}));
+    platform.SetDriveType(u'C', ntfs::kDriveRemovable);
+    EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({})));
+    EXPECT_FALSE(monitor.IsWatching(u'C'));
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+    EXPECT_FALSE(monitor.StartWatch(CWString(u""), Paths({u"data"})));
+    EXPECT_EQ(monitor.WatchCount(), 0u);
+}
+
+TEST_F(MonitorTest, StartingAgainRestartsWithTheNewPaths) {
+    receiver.BindAll(monitor);
+    ASSERT_TRUE(Start(u"C", {u"C:\\data"}));
+    ASSERT_TRUE(Start(u"C", {u"C:\\other"}));
+    c.MakeFile(data, u"in-data.txt");
+    c.MakeFile(other, u"in-other.txt");
+    CatchUp(c);
+    EXPECT_EQ(receiver.Seen(),
+              (Lines{"Started C", "Started C", "Created C C:\\other\\|in-other.txt"}));
+    EXPECT_EQ(monitor.WatchCount(), 1u);
+}
+
+TEST_F(MonitorTest, StopTwiceAndStopOfAnUnwatchedDriveDoNothing) {
+    ASSERT_TRUE(Start(u"C", {}));
+    monitor.StopWatch(u'C');
+    monitor.StopWatch(u'C');
+    monitor.StopWatch(u'Z');
+    monitor.StopWatch(0);
+    EXPECT_EQ(monitor.WatchCount(), 0u);
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+}
+
+TEST_F(MonitorTest, WithoutAHandlerTheChangeIsStillClassifiedAndTheRaiseAnswersZero) {
+    monitor.FileCreated.Bind(
+        [](void* r, void* s, std::uint32_t, CWString&, CWString& name, CWString&) {
+            static_cast<Receiver*>(r)->expectedSource = static_cast<FileChangeMonitor*>(s);
+            (void)name;
+            return 0;
+        },
+        receiver.handle);
+    ASSERT_TRUE(Start(u"C", {}));
+    const auto f = c.MakeFile(data, u"f.txt");
+    c.Rename(f, data, u"g.txt");  // no handler for renames: classified, then dropped
+    CatchUp(c);
+    CWString drive(u"C");
+    CWString name(u"n");
+    CWString dir(u"C:\\");
+    EXPECT_EQ(monitor.RaiseFileRenamed(drive, name, name, dir), 0);
+    EXPECT_EQ(monitor.RaiseWatchStarted(drive), 0);
+    EXPECT_TRUE(monitor.IsWatching(u'C'));
+}
+
+TEST(MonitorThreads, SeveralDrivesRaiseIntoOneReceiverAtOnce) {
+    SimPlatform platform;
+    SimVolume& c = platform.AddDrive(u'C');
+    SimVolume& d = platform.AddDrive(u'D');
+    Receiver receiver;
+    FileChangeMonitor monitor(platform);
+    receiver.expectedSource = &monitor;
+    receiver.BindAll(monitor);
+    platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
+    ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({})));
+    ASSERT_TRUE(monitor.StartWatch(CWString(u"D"), Paths({})));
+    ASSERT_TRUE(receiver.WaitForCount(2));
+    constexpr int kFiles = 200;
+    std::thread onC([&] {
+        for (int i = 0; i < kFiles; ++i) {
+            c.MakeFile(SimVolume::kRoot, u"c" + FromUtf8(std::to_string(i)));
+        }
+    });
+    std::thread onD([&] {
+        for (int i = 0; i < kFiles; ++i) {
+            d.MakeFile(SimVolume::kRoot, u"d" + FromUtf8(std::to_string(i)));
+        }
+    });
+    onC.join();
+    onD.join();
+    ASSERT_TRUE(receiver.WaitForCount(2 + 2 * kFiles));
+    EXPECT_EQ(receiver.Threads().size(), 2u);
+    EXPECT_EQ(receiver.WrongSources(), 0);
+    const Lines seen = receiver.Seen();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created C C:\\|c199"), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created D D:\\|d199"), 1);
+}
+
+TEST(MonitorThreads, DestroyingAMonitorWithWatchesRunningEndsEveryWorkerFirst) {
+    SimPlatform platform;
+    SimVolume& c = platform.AddDrive(u'C');
+    SimVolume& d = platform.AddDrive(u'D');
+    Receiver receiver;
+    std::atomic<bool> stopWriting{false};
+    {
+        auto monitor = std::make_unique<FileChangeMonitor>(platform);
+        receiver.expectedSource = monitor.get();
+        receiver.BindAll(*monitor);
+        ASSERT_TRUE(monitor->StartWatch(CWString(u"C"), Paths({})));
+        ASSERT_TRUE(monitor->StartWatch(CWString(u"D"), Paths({})));
+        std::thread writer([&] {
+            for (int i = 0; !stopWriting; ++i) {
+                c.MakeFile(SimVolume::kRoot, u"c" + FromUtf8(std::to_string(i)));
+                d.MakeFile(SimVolume::kRoot, u"d" + FromUtf8(std::to_string(i)));
+            }
+        });
+        ASSERT_TRUE(receiver.WaitForCount(50));
+        EXPECT_GE(receiver.handle->RefCount(),
+                  10);    // its own, one per event, one per call in progress
+        monitor.reset();  // while changes stream in
+        stopWriting = true;
+        writer.join();
+    }
+    const std::size_t after = receiver.Count();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(receiver.Count(), after) << "a handler ran after the monitor was gone";
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+    EXPECT_EQ(receiver.handle->RefCount(), 1) << "the events did not give their receivers back";
+}
+
+TEST(MonitorLifetime, DestroyingAMonitorWithoutWatchesReleasesItsBindings) {
+    SimPlatform platform;
+    Receiver receiver;
+    {
+        FileChangeMonitor monitor(platform);
+        receiver.BindAll(monitor);
+        EXPECT_EQ(receiver.handle->RefCount(), 10);
+    }
+    EXPECT_EQ(receiver.handle->RefCount(), 1);
+}
+
+TEST(MonitorLifetime, CopiesClonesAssignmentsAndResetsCarryNoWatchesOrBindings) {
+    SimPlatform platform;
+    platform.AddDrive(u'C');
+    Receiver receiver;
+    FileChangeMonitor monitor(platform);
+    receiver.BindAll(monitor);
+    ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({})));
+
+    FileChangeMonitor copy(monitor);
+    EXPECT_EQ(copy.WatchCount(), 0u);
+    EXPECT_FALSE(copy.FileCreated.IsBound());
+    const auto clone = monitor.Clone();
+    EXPECT_EQ(clone->WatchCount(), 0u);
+    EXPECT_FALSE(clone->WatchStarted.IsBound());
+
+    FileChangeMonitor target(platform);
+    receiver.BindAll(target);
+    ASSERT_TRUE(target.StartWatch(CWString(u"C"), Paths({})));
+    target = monitor;
+    EXPECT_EQ(target.WatchCount(), 0u);
+    EXPECT_FALSE(target.FileDeleted.IsBound());
+    EXPECT_EQ(monitor.WatchCount(), 1u);
+    EXPECT_TRUE(monitor.FileDeleted.IsBound());
+
+    monitor.Reset();
+    EXPECT_EQ(monitor.WatchCount(), 0u);
+    EXPECT_FALSE(monitor.FileOtherChange.IsBound());
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+    EXPECT_EQ(receiver.handle->RefCount(), 1);
+}
+
+}  // namespace
