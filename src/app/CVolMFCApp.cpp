@@ -29,7 +29,8 @@ public:
     template <typename Function>
     Function Find(const char* name) const {
         return module_ == nullptr ? nullptr
-                                  : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+                                  : reinterpret_cast<Function>(
+                                        reinterpret_cast<void*>(GetProcAddress(module_, name)));
     }
 
 private:
@@ -51,8 +52,8 @@ double ReadDisplayScale() {
         const ShcoreLibrary shcore;
         if (const auto get = shcore.Find<GetDpi>("GetDpiForMonitor")) {
             UINT dpiX = 0;
-            get(MonitorFromWindow(GetDesktopWindow(), MONITOR_DEFAULTTONEAREST), 0 /* MDT_EFFECTIVE_DPI */, &dpiX,
-                &dpi);
+            get(MonitorFromWindow(GetDesktopWindow(), MONITOR_DEFAULTTONEAREST),
+                0 /* MDT_EFFECTIVE_DPI */, &dpiX, &dpi);
         }
     }
     if (dpi == 0) {

@@ -12,7 +12,8 @@ void RunGuarded(const std::function<void()>& step) {
     try {
         step();
     } catch (...) {
-        MessageBoxW(nullptr, L"程序在运行时抛出了未被管理的异常", L"运行时异常", MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, L"程序在运行时抛出了未被管理的异常", L"运行时异常",
+                    MB_OK | MB_ICONERROR);
         std::exit(-1);
     }
 }

@@ -203,9 +203,14 @@ void VolumeJournalWatcher::RunJournalLoop() {
             if (stopEvent.WaitFor(remaining == 0 ? idleWaitMs : 0)) {
                 return;
             }
-            journal::WalkBatch(
-                buffer.data(), returned, static_cast<std::int64_t>(watchStart),
-                [&](const ntfs::UsnRecordV2& record) { classifier.ClassifyRecord(record); });
+            // A stop during the walk ends the reporting at once: a handler may take long
+            // (it may be waiting for the window's thread), and nobody wants the rest.
+            journal::WalkBatch(buffer.data(), returned, static_cast<std::int64_t>(watchStart),
+                               [&](const ntfs::UsnRecordV2& record) {
+                                   if (!stopEvent.IsSet()) {
+                                       classifier.ClassifyRecord(record);
+                                   }
+                               });
             if (returned >= 8) {
                 request.StartUsn = static_cast<std::int64_t>(ntfs::ReadU64(buffer.data()));
             }

@@ -28,7 +28,8 @@ DemoScenario::DemoScenario(SimVolume& volume) : volume_(volume) {
         [this] {
             // An editor's save: the new text goes to a temporary file, the original is
             // renamed away, the temporary file takes its name, the old copy is deleted.
-            const std::uint64_t temporary = volume_.MakeFile(demo_, u"~WRD" + Number(round_) + u".tmp", 5200);
+            const std::uint64_t temporary =
+                volume_.MakeFile(demo_, u"~WRD" + Number(round_) + u".tmp", 5200);
             SimOpenFile original = volume_.Open(notes_);
             SimOpenFile saved = volume_.Open(temporary);
             original.Rename(demo_, u"~WRL" + Number(round_) + u".tmp");
@@ -77,7 +78,8 @@ DemoScenario::DemoScenario(SimVolume& volume) : volume_(volume) {
     };
 }
 
-std::u16string DemoScenario::Numbered(std::u16string_view stem, std::u16string_view extension) const {
+std::u16string DemoScenario::Numbered(std::u16string_view stem,
+                                      std::u16string_view extension) const {
     return std::u16string(stem) + u"-" + Number(round_) + std::u16string(extension);
 }
 

@@ -29,25 +29,34 @@ constexpr Place kStartButton{257, 446, 80, 32, 112};
 
 constexpr char16_t kEmptyDirectory[] = u"先选择路径再开始";
 constexpr char16_t kMissingDirectory[] = u"所选目录不存在，请重新选择";
-constexpr char16_t kRefused[] = u"无法开始监控：该目录不在本机 NTFS 固定磁盘上，或无法打开其更改日志";
+constexpr char16_t kRefused[] =
+    u"无法开始监控：该目录不在本机 NTFS 固定磁盘上，或无法打开其更改日志";
 constexpr char16_t kWarningCaption[] = u"信息:";
 constexpr char16_t kBrowseTitle[] = u"选择监控的目录";
 
-const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
 
 void CreateAt(CVolWinControl& control, CVolWinContainer* parent, const Place& p) {
     control.Create(parent, ScaleToDisplay(p.x), ScaleToDisplay(p.y), ScaleToDisplay(p.width),
                    ScaleToDisplay(p.height), p.id);
 }
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
-MainForm* FormOf(void* receiver) { return static_cast<MainForm*>(receiver); }
+MainForm* FormOf(void* receiver) {
+    return static_cast<MainForm*>(receiver);
+}
 
 }  // namespace
 
 MainForm::MainForm(VolumePlatform& platformToUse)
-    : monitor(platformToUse), eventHandle(new CVolEventObjectPointer(this)), platform(platformToUse) {
+    : monitor(platformToUse),
+      eventHandle(new CVolEventObjectPointer(this)),
+      platform(platformToUse) {
     SetCaption(CWConstString(kTitle));
     monitor.FileContentChanged.Bind(OnFileContentChanged, eventHandle);
     monitor.FileCreated.Bind(OnFileCreated, eventHandle);
@@ -63,9 +72,13 @@ MainForm::~MainForm() {
     eventHandle->TearDown();
 }
 
-int MainForm::ClientWidth() const { return ScaleToDisplay(kClientWidth); }
+int MainForm::ClientWidth() const {
+    return ScaleToDisplay(kClientWidth);
+}
 
-int MainForm::ClientHeight() const { return ScaleToDisplay(kClientHeight); }
+int MainForm::ClientHeight() const {
+    return ScaleToDisplay(kClientHeight);
+}
 
 void MainForm::BindButtonEvents() {
     for (CVolWinButton* button : {&clearButton, &browseButton, &stopButton, &startButton}) {
@@ -177,7 +190,9 @@ int MainForm::OnButtonClicked(void* receiver, void* source, std::uint32_t) {
     return 0;
 }
 
-void MainForm::Clear() { logEdit.SetCaption(CWString()); }
+void MainForm::Clear() {
+    logEdit.SetCaption(CWString());
+}
 
 void MainForm::ChooseDirectory() {
     wchar_t displayName[MAX_PATH] = {};
@@ -297,8 +312,8 @@ int MainForm::OnFileContentChanged(void* receiver, void* source, std::uint32_t, 
     return 0;
 }
 
-int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
-                            CWString& newName, CWString& dir) {
+int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWString&,
+                            CWString& oldName, CWString& newName, CWString& dir) {
     MainForm* self = FormOf(receiver);
     if (source == &self->monitor && self->Wanted(self->renameGate)) {
         CWString second = CWString::Concat(newName, u"  (原名:");
@@ -308,8 +323,8 @@ int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWStrin
     return 0;
 }
 
-int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
-                             CWString& oldDir, CWString&) {
+int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWString&,
+                             CWString& oldName, CWString& oldDir, CWString&) {
     MainForm* self = FormOf(receiver);
     if (source == &self->monitor && self->Wanted(self->deleteGate)) {
         self->AppendLogLine(CWConstString(u"移到回收站"), oldDir, oldName);

@@ -29,7 +29,8 @@ TEST_F(EngineTest, TheDemoScenarioShowsEveryKindOfChangeRoundAfterRound) {
             "Renamed 会议记录-" + n + ".txt|会议纪要-" + n + ".txt|C:\\demo\\",
             "Created C:\\demo\\|照片-" + n,
             "Created C:\\demo\\照片-" + n + "\\|IMG_100" + n + ".jpg",
-            "Moved setup-" + n + ".log|setup-" + n + ".log|C:\\Users\\Public\\Downloads\\|C:\\demo\\",
+            "Moved setup-" + n + ".log|setup-" + n +
+                ".log|C:\\Users\\Public\\Downloads\\|C:\\demo\\",
             "Content C:\\demo\\|setup-" + n + ".log",
             "Recycled 会议纪要-" + n + ".txt|C:\\demo\\|C:\\$RECYCLE.BIN\\",
             "Deleted C:\\demo\\照片-" + n + "\\|IMG_100" + n + ".jpg",
