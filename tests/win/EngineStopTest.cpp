@@ -29,15 +29,16 @@ TEST(EngineStop, StopReturnsWhileTheWorkerSendsToTheStoppingThread) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"EngineStopTestWindow";
     RegisterClassW(&wc);
-    const HWND window =
-        CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, wc.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
 
     SimPlatform platform;
     SimVolume& volume = platform.AddDrive(u'C');
     for (int i = 0; i < 500; ++i) {
-        volume.MakeFile(SimVolume::kRoot, u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
-                                              std::u16string(1, static_cast<char16_t>(u'a' + i / 26)));
+        volume.MakeFile(SimVolume::kRoot,
+                        u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                            std::u16string(1, static_cast<char16_t>(u'a' + i / 26)));
     }
     std::atomic<int> delivered{0};
     WatcherSlots slots;

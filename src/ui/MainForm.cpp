@@ -1,0 +1,318 @@
+#include "ui/MainForm.h"
+
+#include <shlobj.h>
+
+#include "runtime/forms/DisplayScale.h"
+#include "runtime/text/CMStringArray.h"
+#include "runtime/text/CWConstString.h"
+#include "runtime/text/DateTimeValue.h"
+
+namespace {
+
+// Where each control sits, in base units at 96 dots per inch.
+struct Place {
+    int x, y, width, height;
+    std::uint32_t id;
+};
+constexpr Place kRenameCheck{349, 416, 72, 24, 101};
+constexpr Place kModifyCheck{252, 416, 80, 24, 102};
+constexpr Place kDeleteCheck{187, 416, 48, 24, 103};
+constexpr Place kKindsLabel{37, 414, 64, 24, 104};
+constexpr Place kCreateCheck{122, 416, 48, 24, 105};
+constexpr Place kClearButton{53, 446, 80, 32, 106};
+constexpr Place kBrowseButton{493, 379, 64, 32, 107};
+constexpr Place kDirectoryEdit{101, 382, 376, 24, 108};
+constexpr Place kDirectoryLabel{37, 382, 64, 24, 109};
+constexpr Place kStopButton{461, 446, 80, 32, 110};
+constexpr Place kLogEdit{6, 6, 583, 368, 111};
+constexpr Place kStartButton{257, 446, 80, 32, 112};
+
+constexpr char16_t kEmptyDirectory[] = u"先选择路径再开始";
+constexpr char16_t kMissingDirectory[] = u"所选目录不存在，请重新选择";
+constexpr char16_t kRefused[] = u"无法开始监控：该目录不在本机 NTFS 固定磁盘上，或无法打开其更改日志";
+constexpr char16_t kWarningCaption[] = u"信息:";
+constexpr char16_t kBrowseTitle[] = u"选择监控的目录";
+
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+void CreateAt(CVolWinControl& control, CVolWinContainer* parent, const Place& p) {
+    control.Create(parent, ScaleToDisplay(p.x), ScaleToDisplay(p.y), ScaleToDisplay(p.width),
+                   ScaleToDisplay(p.height), p.id);
+}
+
+bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+MainForm* FormOf(void* receiver) { return static_cast<MainForm*>(receiver); }
+
+}  // namespace
+
+MainForm::MainForm(VolumePlatform& platformToUse)
+    : monitor(platformToUse), eventHandle(new CVolEventObjectPointer(this)), platform(platformToUse) {
+    SetCaption(CWConstString(kTitle));
+    monitor.FileContentChanged.Bind(OnFileContentChanged, eventHandle);
+    monitor.FileCreated.Bind(OnFileCreated, eventHandle);
+    monitor.FileDeleted.Bind(OnFileDeleted, eventHandle);
+    monitor.FileRenamed.Bind(OnFileRenamed, eventHandle);
+    monitor.FileRecycled.Bind(OnFileRecycled, eventHandle);
+}
+
+MainForm::~MainForm() {
+    // End every watch first, serving what the workers may still be sending: no handler is
+    // then in progress, and the receiver's teardown cannot wait on a blocked worker.
+    monitor.Reset();
+    eventHandle->TearDown();
+}
+
+int MainForm::ClientWidth() const { return ScaleToDisplay(kClientWidth); }
+
+int MainForm::ClientHeight() const { return ScaleToDisplay(kClientHeight); }
+
+void MainForm::BindButtonEvents() {
+    for (CVolWinButton* button : {&clearButton, &browseButton, &stopButton, &startButton}) {
+        button->Clicked.Bind(OnButtonClicked, eventHandle);
+        button->AttachListener();
+    }
+}
+
+void MainForm::CreateChildren() {
+    BindButtonEvents();
+    auto checkBox = [this](CVolWinCheckBox& box, const char16_t* caption, const Place& place) {
+        box.SetCaption(CWConstString(caption));
+        CreateAt(box, this, place);
+        box.SetChecked();
+    };
+    auto other = [this](CVolWinControl& control, const char16_t* caption, const Place& place) {
+        control.SetCaption(CWConstString(caption));
+        CreateAt(control, this, place);
+    };
+    checkBox(renameCheck, u"修改名称", kRenameCheck);
+    checkBox(modifyCheck, u"修改内容", kModifyCheck);
+    checkBox(deleteCheck, u"删除", kDeleteCheck);
+    other(kindsLabel, u"监控类型：", kKindsLabel);
+    checkBox(createCheck, u"新建", kCreateCheck);
+    other(clearButton, u"清空", kClearButton);
+    other(browseButton, u"选择目录", kBrowseButton);
+    other(directoryEdit, u"C:\\", kDirectoryEdit);
+    other(directoryLabel, u"监控目录：", kDirectoryLabel);
+    stopButton.SetEnabled(false);
+    other(stopButton, u"停止", kStopButton);
+    logEdit.SetMultiLine(true);
+    logEdit.SetScrollBars(3);
+    CreateAt(logEdit, this, kLogEdit);
+    other(startButton, u"开始", kStartButton);
+
+    renameGate = renameCheck.Handle();
+    modifyGate = modifyCheck.Handle();
+    deleteGate = deleteCheck.Handle();
+    createGate = createCheck.Handle();
+    logWindow = logEdit.Handle();
+}
+
+void MainForm::OnWindowDestroy() {
+    // The children go after the form: from now on the workers find no window to send to.
+    renameGate = nullptr;
+    modifyGate = nullptr;
+    deleteGate = nullptr;
+    createGate = nullptr;
+    logWindow = nullptr;
+    CVolWinForm::OnWindowDestroy();
+}
+
+bool MainForm::PreTranslateMessage(MSG& message) {
+    if (message.message != WM_KEYDOWN || Handle() == nullptr) {
+        return false;  // character messages and the rest go their own way
+    }
+    const HWND form = Handle();
+    const HWND focus = GetFocus();
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    wchar_t focusClass[16] = {};
+    if (focus != nullptr) {
+        GetClassNameW(focus, focusClass, 16);
+    }
+    const bool inEdit = lstrcmpiW(focusClass, L"Edit") == 0;
+    switch (message.wParam) {
+        case VK_ESCAPE:
+            if (!control && !shift && !alt && (focus == nullptr || IsWindowEnabled(focus))) {
+                PostMessageW(form, WM_CLOSE, 0, 0);
+                return true;
+            }
+            break;
+        case 'A':
+        case 'C':
+        case 'V':
+        case 'X':
+            if (control && inEdit) {
+                return false;
+            }
+            break;
+        case VK_TAB:
+            if (inEdit) {
+                if (const HWND next = GetNextDlgTabItem(form, focus, shift ? TRUE : FALSE)) {
+                    SetFocus(next);
+                }
+                return true;
+            }
+            break;
+        case VK_RETURN:
+            return false;  // the focused control's: the information box starts a new line
+        default:
+            break;
+    }
+    return IsDialogMessageW(form, &message) != FALSE;
+}
+
+int MainForm::OnButtonClicked(void* receiver, void* source, std::uint32_t) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->clearButton) {
+        self->Clear();
+    } else if (source == &self->browseButton) {
+        self->ChooseDirectory();
+    } else if (source == &self->startButton) {
+        self->Start();
+    } else if (source == &self->stopButton) {
+        self->Stop();
+    }
+    return 0;
+}
+
+void MainForm::Clear() { logEdit.SetCaption(CWString()); }
+
+void MainForm::ChooseDirectory() {
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = Handle();
+    info.pszDisplayName = displayName;
+    info.lpszTitle = Wide(kBrowseTitle);
+    info.ulFlags = BIF_EDITBOX;
+    CWString chosen;
+    if (PIDLIST_ABSOLUTE items = SHBrowseForFolderW(&info)) {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetPathFromIDListW(items, path) && path[0] != L'\0') {
+            chosen = CWString(reinterpret_cast<const char16_t*>(path));
+        }
+        IMalloc* shellAllocator = nullptr;
+        if (SUCCEEDED(SHGetMalloc(&shellAllocator))) {
+            shellAllocator->Free(items);
+            shellAllocator->Release();
+        }
+    }
+    directoryEdit.SetCaption(chosen);  // a cancel, or an item without a path, empties the box
+}
+
+void MainForm::ShowWarning(const char16_t* text) {
+    const HWND focus = GetFocus();
+    MessageBoxW(Handle(), Wide(text), Wide(kWarningCaption), MB_OK | MB_ICONWARNING);
+    if (focus != nullptr && IsWindow(focus)) {
+        SetFocus(focus);
+    }
+}
+
+void MainForm::SetRunning(bool running) {
+    startButton.SetEnabled(!running);
+    stopButton.SetEnabled(running);
+}
+
+void MainForm::Start() {
+    const CWString text = directoryEdit.GetText();
+    if (text.IsEmpty()) {
+        ShowWarning(kEmptyDirectory);
+        return;
+    }
+    // A missing directory would otherwise watch the whole volume. Only a text that names a
+    // drive is looked up: anything else (a network path among them) goes to the monitor,
+    // which refuses it without touching the file system.
+    const char16_t* chars = text.Chars();
+    if (IsAsciiLetter(chars[0]) && chars[1] == u':') {
+        CWString directory = text;
+        if (text.Length() == 2) {
+            directory.AppendChar(u'\\');  // "C:" stands for the root of C
+        }
+        if (!platform.IsDirectory(directory)) {
+            ShowWarning(kMissingDirectory);
+            return;
+        }
+    }
+    watchedDrive = CWString::TextBefore(text, CWConstString(u":"));
+    CMStringArray paths;
+    paths.Add(text);
+    if (!monitor.StartWatch(watchedDrive, paths)) {
+        ShowWarning(kRefused);  // a refused watch would show Running and never a line
+        return;
+    }
+    SetRunning(true);
+}
+
+void MainForm::Stop() {
+    monitor.StopWatch(watchedDrive.First());
+    SetRunning(false);
+}
+
+bool MainForm::Wanted(const std::atomic<HWND>& gate) const {
+    const HWND box = gate.load();
+    return box != nullptr && SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void MainForm::AppendLogLine(const CWString& kind, const CWString& first, const CWString& second) {
+    CWString line = CWString::Concat(TimeOfDayText(Now()), u"[");
+    line = CWString::Concat(CWString::Concat(line, kind), u"] ");
+    line = CWString::Concat(CWString::Concat(line, first), second);
+    line = CWString::Concat(line, u"\r\n");
+    const HWND box = logWindow.load();
+    if (box == nullptr) {
+        return;
+    }
+    // The length alone, not a copy of the whole log for every line.
+    const LRESULT end = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    SendMessageW(box, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(line.Chars()));
+}
+
+int MainForm::OnFileCreated(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
+                            CWString& dir) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor && self->Wanted(self->createGate)) {
+        self->AppendLogLine(CWConstString(u"新建文件"), dir, name);
+    }
+    return 0;
+}
+
+int MainForm::OnFileDeleted(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
+                            CWString& dir) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor && self->Wanted(self->deleteGate)) {
+        self->AppendLogLine(CWConstString(u"彻底删除"), dir, name);
+    }
+    return 0;
+}
+
+int MainForm::OnFileContentChanged(void* receiver, void* source, std::uint32_t, CWString&,
+                                   CWString& name, CWString& dir) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor && self->Wanted(self->modifyGate)) {
+        self->AppendLogLine(CWConstString(u"文件修改"), dir, name);
+    }
+    return 0;
+}
+
+int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
+                            CWString& newName, CWString& dir) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor && self->Wanted(self->renameGate)) {
+        CWString second = CWString::Concat(newName, u"  (原名:");
+        second = CWString::Concat(CWString::Concat(second, oldName), u")");
+        self->AppendLogLine(CWConstString(u"重命名"), dir, second);
+    }
+    return 0;
+}
+
+int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
+                             CWString& oldDir, CWString&) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor && self->Wanted(self->deleteGate)) {
+        self->AppendLogLine(CWConstString(u"移到回收站"), oldDir, oldName);
+    }
+    return 0;
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/VolumePlatform.h"
+#include "monitor/FileChangeMonitor.h"
+#include "runtime/events/CVolEventObjectPointer.h"
+#include "runtime/forms/CVolWinButton.h"
+#include "runtime/forms/CVolWinCheckBox.h"
+#include "runtime/forms/CVolWinEdit.h"
+#include "runtime/forms/CVolWinForm.h"
+#include "runtime/forms/CVolWinLabel.h"
+#include "runtime/text/CWString.h"
+
+// The program's one window: the directory to watch, the kinds of change to show, start,
+// stop and clear, and the information box with one line per change.
+//
+// Threads: clicks run on the window's thread; the change handlers run on the watched
+// volume's worker thread and reach the controls only through sent messages, which the
+// window's thread carries out (also while it waits in a stop, which serves them). The
+// window handles those handlers use are kept apart and cleared when the window goes, so
+// that no line is appended after it is gone.
+class MainForm : public CVolWinForm {
+public:
+    static constexpr int kClientWidth = 598;
+    static constexpr int kClientHeight = 494;
+    static constexpr char16_t kTitle[] = u"砚舟文件动态监控  https://yanzhou.example/file-monitor";
+
+    // Watches volumes through `platform` (the real volumes, or a simulated machine).
+    explicit MainForm(VolumePlatform& platform);
+    ~MainForm() override;
+
+    int ClientWidth() const override;
+    int ClientHeight() const override;
+    void CreateChildren() override;
+    bool PreTranslateMessage(MSG& message) override;
+    void OnWindowDestroy() override;
+
+    // For tests: the controls, the monitor and the drive of the last start.
+    CVolWinCheckBox& RenameCheck() { return renameCheck; }
+    CVolWinCheckBox& ModifyCheck() { return modifyCheck; }
+    CVolWinCheckBox& DeleteCheck() { return deleteCheck; }
+    CVolWinCheckBox& CreateCheck() { return createCheck; }
+    CVolWinButton& ClearButton() { return clearButton; }
+    CVolWinButton& BrowseButton() { return browseButton; }
+    CVolWinButton& StartButton() { return startButton; }
+    CVolWinButton& StopButton() { return stopButton; }
+    CVolWinEdit& DirectoryEdit() { return directoryEdit; }
+    CVolWinEdit& LogEdit() { return logEdit; }
+    FileChangeMonitor& Monitor() { return monitor; }
+    const CWString& WatchedDrive() const { return watchedDrive; }
+
+private:
+    void BindButtonEvents();
+    static int OnButtonClicked(void* receiver, void* source, std::uint32_t extra);
+    static int OnFileCreated(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                             CWString& name, CWString& dir);
+    static int OnFileDeleted(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                             CWString& name, CWString& dir);
+    static int OnFileContentChanged(void* receiver, void* source, std::uint32_t extra,
+                                    CWString& drive, CWString& name, CWString& dir);
+    static int OnFileRenamed(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                             CWString& oldName, CWString& newName, CWString& dir);
+    static int OnFileRecycled(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                              CWString& oldName, CWString& oldDir, CWString& newPath);
+
+    void Clear();
+    void ChooseDirectory();
+    void Start();
+    void Stop();
+    void ShowWarning(const char16_t* text);
+    void SetRunning(bool running);
+    // Whether a line of the kind its gate lets through is wanted now (read afresh each time).
+    bool Wanted(const std::atomic<HWND>& gate) const;
+    void AppendLogLine(const CWString& kind, const CWString& first, const CWString& second);
+
+    // Controls in creation order, which is also the tab order.
+    CVolWinCheckBox renameCheck;
+    CVolWinCheckBox modifyCheck;
+    CVolWinCheckBox deleteCheck;
+    CVolWinLabel kindsLabel;
+    CVolWinCheckBox createCheck;
+    CVolWinButton clearButton;
+    CVolWinButton browseButton;
+    CVolWinEdit directoryEdit;
+    CVolWinLabel directoryLabel;
+    CVolWinButton stopButton;
+    CVolWinEdit logEdit;
+    CVolWinButton startButton;
+    FileChangeMonitor monitor;
+    CWString watchedDrive;
+    CVolEventObjectPointer* eventHandle;
+    VolumePlatform& platform;
+
+    // The windows the worker threads send to, none once the form's window is going.
+    std::atomic<HWND> renameGate{nullptr};
+    std::atomic<HWND> modifyGate{nullptr};
+    std::atomic<HWND> deleteGate{nullptr};
+    std::atomic<HWND> createGate{nullptr};
+    std::atomic<HWND> logWindow{nullptr};
+};
