@@ -105,7 +105,7 @@ TEST_P(FormAtScale, EveryControlHasItsOwnNinePointFont) {
     for (const CVolWinControl* control : controls) {
         const auto font =
             reinterpret_cast<HFONT>(SendMessageW(control->Handle(), WM_GETFONT, 0, 0));
-        ASSERT_NE(font, nullptr) << ClassOf(control->Handle()).size();
+        ASSERT_NE(font, nullptr) << ClassOf(control->Handle());
         LOGFONTW description{};
         ASSERT_NE(GetObjectW(font, sizeof description, &description), 0);
         EXPECT_EQ(description.lfHeight, expectedHeight);
@@ -215,27 +215,31 @@ TEST(FormLayout, AControlDisabledBeforeCreationIsCreatedDisabled) {
 }
 
 TEST(FormLayout, InitialStatesTabStopsAndCreatedEvent) {
+    struct CreatedCall {
+        void* source;
+        CVolWinControl* parent;
+        std::uint32_t id;
+    };
+    static std::vector<CreatedCall> calls;
+    calls.clear();
     SampleForm form;
     Recorder recorder;
     form.button.Created.Bind(
-        [](void* receiver, void* source, std::uint32_t extra, CVolWinControl* parent,
-           std::uint32_t id) {
-            auto* r = static_cast<Recorder*>(receiver);
-            r->sources.push_back(parent);
-            r->threads.push_back(id);
-            return Recorder::Note(receiver, source, extra);
+        [](void*, void* source, std::uint32_t, CVolWinControl* parent, std::uint32_t id) {
+            calls.push_back({source, parent, id});
+            return 0;
         },
         recorder.Handle());
     ASSERT_TRUE(form.CreateTopLevel());
     EXPECT_TRUE(form.check.IsChecked());
     EXPECT_EQ(form.childrenCreated, 1);
-    // (parent, id) and then the source, the button itself.
-    ASSERT_EQ(recorder.sources.size(), 2u);
-    EXPECT_EQ(recorder.sources[0], static_cast<CVolWinControl*>(&form));
-    EXPECT_EQ(recorder.threads[0], 112u);
-    EXPECT_EQ(recorder.sources[1], &form.button);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].source, &form.button);
+    EXPECT_EQ(calls[0].parent, static_cast<CVolWinControl*>(&form));
+    EXPECT_EQ(calls[0].id, 112u);
     // The labels and the panel are no tab stops; the edit boxes, buttons and check boxes are.
     EXPECT_EQ(GetWindowLongPtrW(form.label.Handle(), GWL_STYLE) & WS_TABSTOP, 0);
+    EXPECT_EQ(GetWindowLongPtrW(form.panel.Handle(), GWL_STYLE) & WS_TABSTOP, 0);
     EXPECT_NE(GetWindowLongPtrW(form.log.Handle(), GWL_STYLE) & WS_TABSTOP, 0);
 }
 

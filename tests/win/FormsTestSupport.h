@@ -104,17 +104,15 @@ public:
     std::vector<UINT> offered;
 };
 
-// Records what the events it is bound to report. Its receiver handle is torn down before
-// the recorder goes, as every receiver's must be.
+// Records what the events it is bound to report. Its receiver handle is torn down (which
+// gives the recorder's own reference back) before the recorder goes, as every receiver's
+// must be.
 class Recorder {
 public:
     Recorder() : handle_(new CVolEventObjectPointer(this)) {}
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
-    ~Recorder() {
-        handle_->TearDown();
-        handle_->Release();
-    }
+    ~Recorder() { handle_->TearDown(); }
 
     CVolEventObjectPointer* Handle() const { return handle_; }
 

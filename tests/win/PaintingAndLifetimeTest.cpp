@@ -301,10 +301,7 @@ TEST(Lifetime, AButtonMayBeDestroyedByItsOwnClickHandler) {
         std::unique_ptr<CVolWinButton> button = std::make_unique<CVolWinButton>();
         CVolEventObjectPointer* handle = new CVolEventObjectPointer(this);
         int clicks = 0;
-        ~Owner() {
-            handle->TearDown();
-            handle->Release();
-        }
+        ~Owner() { handle->TearDown(); }
     } owner;
     ASSERT_TRUE(owner.button->Create(&form, 0, 0, 20, 20, 171));
     owner.button->Clicked.Bind(
