@@ -25,8 +25,8 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 constexpr DWORD kCheck = kChild | BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP;
 constexpr DWORD kPush = kChild | BS_MULTILINE | WS_TABSTOP;
 constexpr DWORD kLine = kChild | ES_AUTOHSCROLL | WS_TABSTOP;
-constexpr DWORD kLog = kChild | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_AUTOHSCROLL | WS_HSCROLL |
-                       WS_VSCROLL | WS_TABSTOP;
+constexpr DWORD kLog = kChild | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_AUTOHSCROLL |
+                       WS_HSCROLL | WS_VSCROLL | WS_TABSTOP;
 
 const ControlSpec kControls[] = {
     {101, L"Button", "修改名称", 349, 416, 72, 24, kCheck, 0, true, BST_CHECKED},
@@ -70,12 +70,14 @@ TEST_P(MainFormLayout, TheWindowIsFixedCentredAndSizedFromItsClientArea) {
     EXPECT_EQ(client.right, S(598));
     EXPECT_EQ(client.bottom, S(494));
     const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
-    const DWORD wanted = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    const DWORD wanted =
+        WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     EXPECT_EQ(style & wanted, wanted);
     EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CHILD), 0u);
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
     RECT frame{0, 0, S(598), S(494)};
-    AdjustWindowRectEx(&frame, style, FALSE, static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&frame, style, FALSE,
+                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
     RECT outer{};
     GetWindowRect(window, &outer);
     EXPECT_EQ(outer.right - outer.left, frame.right - frame.left);
@@ -86,10 +88,12 @@ TEST_P(MainFormLayout, TheWindowIsFixedCentredAndSizedFromItsClientArea) {
 
 TEST_P(MainFormLayout, TwelveControlsInCreationOrderWithTheirPlacesStylesAndStates) {
     std::vector<int> order;
-    for (HWND child = GetWindow(form.Handle(), GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(form.Handle(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         order.push_back(GetDlgCtrlID(child));
     }
-    EXPECT_EQ(order, (std::vector<int>{101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112}));
+    EXPECT_EQ(order,
+              (std::vector<int>{101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112}));
     for (const ControlSpec& c : kControls) {
         SCOPED_TRACE(c.id);
         const HWND control = GetDlgItem(form.Handle(), c.id);

@@ -53,15 +53,16 @@ protected:
             lines.clear();
             const std::string text = Log();
             std::size_t start = 0;
-            for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
+                 start = end + 2) {
                 lines.push_back(text.substr(start, end - start));
             }
             return lines.size() >= count;
         });
         for (std::string& line : lines) {
-            const bool timed = line.size() > 8 && isdigit(line[0]) && isdigit(line[1]) && line[2] == ':' &&
-                               isdigit(line[3]) && isdigit(line[4]) && line[5] == ':' && isdigit(line[6]) &&
-                               isdigit(line[7]);
+            const bool timed = line.size() > 8 && isdigit(line[0]) && isdigit(line[1]) &&
+                               line[2] == ':' && isdigit(line[3]) && isdigit(line[4]) &&
+                               line[5] == ':' && isdigit(line[6]) && isdigit(line[7]);
             EXPECT_TRUE(timed) << line;
             line = line.substr(8);
         }
@@ -119,8 +120,7 @@ TEST_P(DirectoryInput, StartsOrWarnsAndStaysIdle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DirectoryInput,
-    ::testing::Values(InputCase{"empty", u"", kEmpty},
-                      InputCase{"drive_and_colon", u"C:", ""},
+    ::testing::Values(InputCase{"empty", u"", kEmpty}, InputCase{"drive_and_colon", u"C:", ""},
                       InputCase{"root", u"C:\\", ""},
                       InputCase{"lower_case_directory", u"c:\\data", ""},
                       InputCase{"directory_with_backslash", u"C:\\data\\sub\\", ""},
@@ -181,12 +181,11 @@ TEST_F(MainFormTest, EveryKindHasItsLine) {
     machine.c.Delete(gone);
     machine.c.Recycle(machine.a);
     machine.c.Rename(made, machine.other, u"moved.txt");  // moves are not shown
-    EXPECT_EQ(Lines(6), (std::vector<std::string>{"[新建文件] C:\\data\\new.txt",
-                                                  "[文件修改] C:\\data\\a.txt",
-                                                  "[重命名] C:\\data\\renamed.txt  (原名:new.txt)",
-                                                  "[新建文件] C:\\data\\sub\\gone.txt",
-                                                  "[彻底删除] C:\\data\\sub\\gone.txt",
-                                                  "[移到回收站] C:\\data\\a.txt"}));
+    EXPECT_EQ(Lines(6), (std::vector<std::string>{
+                            "[新建文件] C:\\data\\new.txt", "[文件修改] C:\\data\\a.txt",
+                            "[重命名] C:\\data\\renamed.txt  (原名:new.txt)",
+                            "[新建文件] C:\\data\\sub\\gone.txt",
+                            "[彻底删除] C:\\data\\sub\\gone.txt", "[移到回收站] C:\\data\\a.txt"}));
 }
 
 struct GateCase {
@@ -220,18 +219,23 @@ TEST_P(KindGates, AClearedBoxHidesItsKindsWhileTheWatchRuns) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, KindGates,
-    ::testing::Values(GateCase{"create", &MainForm::CreateCheck,
-                               {"[文件修改] C:\\data\\a.txt", "[重命名] C:\\data\\r.txt  (原名:n.txt)",
-                                "[彻底删除] C:\\data\\r.txt", "[移到回收站] C:\\data\\a.txt"}},
-                      GateCase{"delete_hides_both_deletes", &MainForm::DeleteCheck,
-                               {"[新建文件] C:\\data\\n.txt", "[文件修改] C:\\data\\a.txt",
-                                "[重命名] C:\\data\\r.txt  (原名:n.txt)"}},
-                      GateCase{"modify", &MainForm::ModifyCheck,
-                               {"[新建文件] C:\\data\\n.txt", "[重命名] C:\\data\\r.txt  (原名:n.txt)",
-                                "[彻底删除] C:\\data\\r.txt", "[移到回收站] C:\\data\\a.txt"}},
-                      GateCase{"rename", &MainForm::RenameCheck,
-                               {"[新建文件] C:\\data\\n.txt", "[文件修改] C:\\data\\a.txt",
-                                "[彻底删除] C:\\data\\r.txt", "[移到回收站] C:\\data\\a.txt"}}),
+    ::testing::Values(
+        GateCase{"create",
+                 &MainForm::CreateCheck,
+                 {"[文件修改] C:\\data\\a.txt", "[重命名] C:\\data\\r.txt  (原名:n.txt)",
+                  "[彻底删除] C:\\data\\r.txt", "[移到回收站] C:\\data\\a.txt"}},
+        GateCase{"delete_hides_both_deletes",
+                 &MainForm::DeleteCheck,
+                 {"[新建文件] C:\\data\\n.txt", "[文件修改] C:\\data\\a.txt",
+                  "[重命名] C:\\data\\r.txt  (原名:n.txt)"}},
+        GateCase{"modify",
+                 &MainForm::ModifyCheck,
+                 {"[新建文件] C:\\data\\n.txt", "[重命名] C:\\data\\r.txt  (原名:n.txt)",
+                  "[彻底删除] C:\\data\\r.txt", "[移到回收站] C:\\data\\a.txt"}},
+        GateCase{"rename",
+                 &MainForm::RenameCheck,
+                 {"[新建文件] C:\\data\\n.txt", "[文件修改] C:\\data\\a.txt",
+                  "[彻底删除] C:\\data\\r.txt", "[移到回收站] C:\\data\\a.txt"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, ClearWhileRunningStartsAFreshFirstLine) {
@@ -250,7 +254,8 @@ TEST_F(MainFormTest, StopReturnsWithinASecondWhileChangesStreamIn) {
     std::atomic<bool> producing{true};
     std::thread producer([&] {
         for (int i = 0; producing; ++i) {
-            const auto f = machine.c.MakeFile(machine.data, u"s" + FromUtf8(std::to_string(i)) + u".txt");
+            const auto f =
+                machine.c.MakeFile(machine.data, u"s" + FromUtf8(std::to_string(i)) + u".txt");
             machine.c.Delete(f);
         }
     });

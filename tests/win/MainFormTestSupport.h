@@ -50,7 +50,8 @@ inline bool PumpUntil(const std::function<bool()>& done,
 // thread, so the answer has to come from elsewhere.
 class DialogAnswerer {
 public:
-    DialogAnswerer(DWORD uiThread, int button) : thread_([this, uiThread, button] { Answer(uiThread, button); }) {}
+    DialogAnswerer(DWORD uiThread, int button)
+        : thread_([this, uiThread, button] { Answer(uiThread, button); }) {}
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
     ~DialogAnswerer() {
@@ -105,8 +106,10 @@ private:
     static BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
         wchar_t name[32] = {};
         GetClassNameW(child, name, 32);
-        if (lstrcmpiW(name, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        if (lstrcmpiW(name, L"Static") == 0 &&
+            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            *reinterpret_cast<HICON*>(found) =
+                reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
             return FALSE;
         }
         return TRUE;

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/UnhandledErrorGuard.h"
+#include "runtime/text/Utf8.h"
+
+// The application frame and the executable, as processes and files: the error report of
+// a failed start, the exit of a program closed while lines stream in, and the resources
+// the real executable carries.
+namespace {
+
+std::wstring Wide(const char* utf8) {
+    const std::u16string text = FromUtf8(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+// A process of the frame's test build.
+class Program {
+public:
+    explicit Program(const std::wstring& mode) {
+        std::wstring command = L"\"" + Wide(FRAME_TEST_APP) + L"\" " + mode;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &info_) != FALSE;
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program() {
+        if (started_) {
+            TerminateProcess(info_.hProcess, 99);
+            CloseHandle(info_.hThread);
+            CloseHandle(info_.hProcess);
+        }
+    }
+    bool Started() const { return started_; }
+    // The exit code, or 259 (still running) after `milliseconds`.
+    DWORD Wait(DWORD milliseconds) {
+        WaitForSingleObject(info_.hProcess, milliseconds);
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+};
+
+BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    if (lstrcmpiW(name, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST(Frame, AnErrorEscapingTheWindowsCreationIsReportedAndEndsTheProcessWithMinusOne) {
+    Program program(L"throw");
+    ASSERT_TRUE(program.Started());
+    HWND box = nullptr;
+    for (int i = 0; i < 1000 && box == nullptr; ++i) {
+        box = FindWindowW(L"#32770", L"运行时异常");
+        Sleep(10);
+    }
+    ASSERT_NE(box, nullptr) << "no error report";
+    wchar_t text[256] = {};
+    GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 256);
+    EXPECT_EQ(std::wstring(text), L"程序在运行时抛出了未被管理的异常");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the report has no owner";
+    HICON icon = nullptr;
+    EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
+    EXPECT_NE(icon, nullptr) << "the report shows no icon";
+    EXPECT_EQ(FindWindowW(L"VolWinForm", nullptr), nullptr) << "a main window is up beside the report";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(program.Wait(10000), 0xFFFFFFFFu);
+}
+
+TEST(Frame, ClosingTheWindowWhileLinesStreamEndsWithZeroWithinTwoSeconds) {
+    Program program(L"stream");
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Wait(60000), 0u) << "3: not ended within two seconds of the close; 4: never closed";
+}
+
+// The report's icon is checked inside the reporting process, where the system's icons can
+// be compared: the guard runs in a child of this test, whose hook answers the box as it
+// comes up.
+LRESULT CALLBACK AnswerTheReport(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        wchar_t caption[64] = {};
+        GetWindowTextW(box, caption, 64);
+        if (std::wstring(caption) == L"运行时异常") {
+            HICON icon = nullptr;
+            EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
+            const bool error = icon != nullptr && icon == LoadIconW(nullptr, IDI_ERROR);
+            const bool okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
+            std::fprintf(stderr, "icon=%s buttons=%s\n", error ? "error" : "other", okOnly ? "ok" : "other");
+            std::fflush(stderr);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(FrameDeathTest, TheReportShowsTheErrorIconAndAnOkButton) {
+    EXPECT_EXIT(
+        {
+            SetWindowsHookExW(WH_CBT, AnswerTheReport, nullptr, GetCurrentThreadId());
+            RunGuarded([] { throw std::runtime_error("creation failed"); });
+        },
+        ::testing::ExitedWithCode(-1), "icon=error buttons=ok");
+}
+
+// ---- The real executable's resources, read back from the file.
+
+class Executable : public ::testing::Test {
+protected:
+    std::wstring path = Wide(MONITOR_EXE);
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+
+    ~Executable() override {
+        if (module != nullptr) {
+            FreeLibrary(module);
+        }
+    }
+    std::string Resource(LPCWSTR type, LPCWSTR name) {
+        const HRSRC found = FindResourceW(module, name, type);
+        if (found == nullptr) {
+            return {};
+        }
+        const HGLOBAL loaded = LoadResource(module, found);
+        return std::string(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
+    }
+};
+
+TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
+    ASSERT_NE(module, nullptr);
+    const std::string manifest = Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
+}
+
+TEST_F(Executable, ItCarriesIconGroupOneHundred) {
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)), nullptr);
+    const HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
+    EXPECT_NE(icon, nullptr);
+    if (icon != nullptr) {
+        DestroyIcon(icon);
+    }
+}
+
+TEST_F(Executable, ItsVersionBlockNamesTheProduct) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+    auto value = [&](const wchar_t* name) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
+        if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) {
+            return std::wstring();
+        }
+        return std::wstring(text);
+    };
+    EXPECT_EQ(value(L"ProductName"), L"砚舟文件监控");
+    EXPECT_EQ(value(L"InternalName"), L"砚舟文件监控");
+    EXPECT_EQ(value(L"OriginalFilename"), L"砚舟文件监控.exe");
+    EXPECT_EQ(value(L"FileVersion"), L"1.0.0.0");
+    EXPECT_EQ(value(L"ProductVersion"), L"1.0.0.0");
+    EXPECT_FALSE(value(L"CompanyName").empty());
+    EXPECT_FALSE(value(L"FileDescription").empty());
+    EXPECT_FALSE(value(L"LegalCopyright").empty());
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    }* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &length));
+    EXPECT_EQ(translation->language, 0x0804);
+    EXPECT_EQ(translation->codePage, 1200);
+    // The file is named as its version block says.
+    EXPECT_NE(path.rfind(L"\\砚舟文件监控.exe"), std::wstring::npos);
+}
+
+}  // namespace
