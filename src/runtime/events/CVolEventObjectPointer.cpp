@@ -20,12 +20,12 @@ bool CVolEventObjectPointer::BeginCall() {
         // Once teardown is waiting, no call may start, not even one that overlaps a call in
         // progress: otherwise overlapping raises from several threads could keep the count
         // above 0 and teardown waiting for ever.
-        if (!tearingDown_ && (activeCalls_ > 0 || drainGate_.try_acquire())) {
+        if (!tearingDown_ && (activeCalls_ > 0 || drainGate_.TryTake())) {
             ++activeCalls_;
             if (owner_.load(std::memory_order_relaxed) != nullptr) {
                 mayCall = true;
             } else if (--activeCalls_ == 0) {
-                drainGate_.release();
+                drainGate_.Give();
             }
         }
     }
@@ -39,7 +39,7 @@ void CVolEventObjectPointer::EndCall() {
     {
         std::lock_guard state(stateLock_);
         if (--activeCalls_ == 0) {
-            drainGate_.release();
+            drainGate_.Give();
         }
     }
     // Last: this may free the handle.
@@ -52,7 +52,7 @@ void CVolEventObjectPointer::TearDown() {
         tearingDown_ = true;
     }
     // Without stateLock_: the calls in progress need it to end.
-    drainGate_.acquire();
+    drainGate_.Take();
     {
         std::lock_guard state(stateLock_);
         owner_.store(nullptr, std::memory_order_release);

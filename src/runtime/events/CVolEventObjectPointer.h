@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <semaphore>
 
 #include "runtime/events/CRefObject.h"
+#include "runtime/events/DrainGate.h"
 
 // The receiver handle: stands for a receiver of events and outlives it. The receiver holds
 // one reference, every event slot bound to it one more, every call in progress one more.
@@ -15,8 +15,8 @@
 // Locks: StateLock guards the active calls and the owner and is only ever held alone;
 // while holding it a thread only *tries* DrainGate. DrainGate is held by the calls as a
 // group while any is in progress (taken by the call that brings the count from 0 to 1,
-// given back by whichever call brings it back to 0, possibly on another thread, hence a
-// semaphore) and for good once teardown has taken it.
+// given back by whichever call brings it back to 0, possibly on another thread) and for
+// good once teardown has taken it.
 class CVolEventObjectPointer final : public CRefObject {
 public:
     explicit CVolEventObjectPointer(void* owner);
@@ -42,7 +42,7 @@ private:
     ~CVolEventObjectPointer() override;
 
     mutable std::recursive_mutex stateLock_;
-    std::binary_semaphore drainGate_{1};
+    DrainGate drainGate_;
     std::int32_t activeCalls_ = 0;  // under stateLock_
     bool tearingDown_ = false;      // under stateLock_
     std::atomic<void*> owner_;      // written under stateLock_, read anywhere

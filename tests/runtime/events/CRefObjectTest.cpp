@@ -64,7 +64,7 @@ TEST(CRefObjectTest, ReferencesTakenAndGivenBackOnManyThreadsAtOnceAreNotLost) {
 
 TEST(CRefObjectTest, WhenSeveralThreadsLetGoTogetherExactlyOneOfThemDestroys) {
     constexpr int kThreads = 4;
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 100; ++round) {
         std::string log;
         auto* object = new LifeLog(log);
         for (int t = 1; t < kThreads; ++t) {

@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <latch>
 #include <memory>
 #include <thread>
 
+#include "Signal.h"
 #include "TestReceiver.h"
 #include "runtime/events/EventSlot.h"
 
@@ -57,15 +57,15 @@ TEST(TearDownTest, WaitsForEveryCallInProgressAndRefusesNewOnes) {
     first.Bind(TestReceiver::OnEvent, handle);
     second.Bind(TestReceiver::OnEvent, handle);
 
-    std::latch firstEntered(1), secondEntered(1), releaseFirst(1), releaseSecond(1);
+    Signal firstEntered, secondEntered, releaseFirst, releaseSecond;
     std::atomic<int> finished{0};
     receiver.action = [&](int value) {
         if (value == 1) {
-            firstEntered.count_down();
-            releaseFirst.wait();
+            firstEntered.Set();
+            releaseFirst.Wait();
         } else if (value == 2) {
-            secondEntered.count_down();
-            releaseSecond.wait();
+            secondEntered.Set();
+            releaseSecond.Wait();
         } else {
             return value;  // a raise that overlaps the two
         }
@@ -74,10 +74,10 @@ TEST(TearDownTest, WaitsForEveryCallInProgressAndRefusesNewOnes) {
     };
 
     std::jthread firstCaller([&] { first.Raise(nullptr, 1); });
-    firstEntered.wait();
+    firstEntered.Wait();
     // Started on a second thread during the first one's call.
     std::jthread secondCaller([&] { second.Raise(nullptr, 2); });
-    secondEntered.wait();
+    secondEntered.Wait();
     EXPECT_EQ(handle->ActiveCalls(), 2);
 
     TearDownThread tearDown(receiver, finished);
@@ -87,11 +87,11 @@ TEST(TearDownTest, WaitsForEveryCallInProgressAndRefusesNewOnes) {
     EXPECT_EQ(receiver.calls, callsWhileWaiting);
     EXPECT_FALSE(tearDown.Returned());
 
-    releaseFirst.count_down();
+    releaseFirst.Set();
     firstCaller.join();
     EXPECT_FALSE(tearDown.Returned()) << "the second call is still in progress";
 
-    releaseSecond.count_down();
+    releaseSecond.Set();
     secondCaller.join();
     EXPECT_EQ(tearDown.FinishedAtReturn(), 2);
     EXPECT_EQ(receiver.callsAfterTearDown, 0);
