@@ -2,11 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
 
+// Sanitizers would report the impossible request themselves; let malloc answer null instead.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+extern "C" const char* __tsan_default_options() {
+    return "allocator_may_return_null=1";
+}
+
 namespace {
+
+#ifdef _WIN32
+constexpr int kExitMinusOne = -1;
+#else
+constexpr int kExitMinusOne = 255;
+#endif
 
 // Records what happens at the end of its life.
 class LifeLog : public CRefObject {
@@ -78,6 +93,15 @@ TEST(CRefObjectTest, WhenSeveralThreadsLetGoTogetherExactlyOneOfThemDestroys) {
         }
         ASSERT_EQ(log, "last release at 0;destroyed;") << "round " << round;
     }
+}
+
+// Larger than any address space leaves room for.
+class Unallocatable : public CRefObject {
+    char bytes_[PTRDIFF_MAX - 4096];
+};
+
+TEST(CRefObjectDeathTest, AnObjectThatCannotBeAllocatedEndsTheProcessWithMinusOne) {
+    EXPECT_EXIT(new Unallocatable, ::testing::ExitedWithCode(kExitMinusOne), "");
 }
 
 }  // namespace
