@@ -22,6 +22,7 @@ bool CVolEventObjectPointer::BeginCall() {
         // above 0 and teardown waiting for ever.
         if (!tearingDown_ && (activeCalls_ > 0 || drainGate_.TryTake())) {
             ++activeCalls_;
+            // A revoked owner lets nothing through either; the count is undone.
             if (owner_.load(std::memory_order_relaxed) != nullptr) {
                 mayCall = true;
             } else if (--activeCalls_ == 0) {

@@ -32,7 +32,7 @@ public:
     // Ends a call begun by BeginCall and releases the caller's reference.
     void EndCall();
 
-    // The first step of the receiver's destructor: waits until the calls in progress have
+    // The first step of the receiver's destructor, run once: waits until the calls in progress have
     // ended (new ones are refused from now on), revokes the owner and releases the
     // receiver's own reference. Never from inside one of the receiver's own handlers, nor on
     // a thread such a handler waits for: it would wait for itself.
