@@ -103,6 +103,25 @@ TEST(EventSlotTest, TheHandlerGetsTheOwnerTheSourceTheExtraWordAndTheArgumentsTh
     EXPECT_EQ(name, u"a.txt!");
 }
 
+TEST(EventSlotTest, AnEventWithoutArgumentsTellsItsSourcesApartByAddress) {
+    // One handler serving the same event of two sources, as a window serves its buttons.
+    static std::vector<const void*> sources;
+    auto handler = [](void*, void* source, std::uint32_t) {
+        sources.push_back(source);
+        return 0;
+    };
+    TestReceiver receiver;
+    EventSlot<> clickedA;
+    EventSlot<> clickedB;
+    clickedA.Bind(handler, receiver.Handle());
+    clickedB.Bind(handler, receiver.Handle());
+    EXPECT_EQ(receiver.Handle()->RefCount(), 3);
+
+    EXPECT_TRUE(clickedB.RaisePermission(&clickedB));
+    EXPECT_EQ(clickedA.Raise(&clickedA), 0);
+    EXPECT_EQ(sources, (std::vector<const void*>{&clickedB, &clickedA}));
+}
+
 enum class SlotState { Unbound, Bound, TornDown };
 
 struct ResultCase {
