@@ -1,33 +1,33 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/text/CVolObject.h"
 
-// A heap object shared by reference count. The count starts at 1 and changes only by
-// locked increments and decrements; the release that brings it to 0 runs the last-release
-// hook and deletes the object.
+// An object shared by several holders on several threads. It starts with one reference,
+// the creator's; every holder adds one and gives it back with Release. The last Release
+// runs the last-release hook and frees the object, so it must live on the heap.
 class CRefObject : public CVolObject {
 public:
-    CRefObject() = default;
+    CRefObject();
     CRefObject(const CRefObject&) = delete;
     CRefObject& operator=(const CRefObject&) = delete;
 
-    void AddRef() { refCount_.fetch_add(1, std::memory_order_relaxed); }
-    void Release() {
-        if (refCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-            LastRelease();
-            delete this;
-        }
-    }
-    std::int32_t RefCount() const { return refCount_.load(std::memory_order_acquire); }
+    void AddRef();
+    void Release();
+    std::int32_t RefCount() const;
+
+    // Running out of memory ends the process with -1 rather than throwing from `new`.
+    static void* operator new(std::size_t bytes);
+    static void operator delete(void* block) noexcept;
 
 protected:
-    ~CRefObject() override = default;
-    // Runs once, just before the object is deleted.
+    ~CRefObject() override;
+    // Runs once, on the thread of the last Release, before the object is destroyed.
     virtual void LastRelease() {}
 
 private:
-    std::atomic<std::int32_t> refCount_{1};
+    std::atomic<std::int32_t> refCount_;
 };

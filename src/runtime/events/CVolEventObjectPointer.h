@@ -4,46 +4,46 @@
 #include <cstdint>
 #include <mutex>
 
+#include "runtime/events/CRefObject.h"
 #include "runtime/events/DrainGate.h"
 
-#include "runtime/events/CRefObject.h"
-
-// The receiver handle: stands for an object that receives events and outlives it, so that
-// any thread may raise an event while the receiver is torn down on another.
+// The receiver handle: stands for a receiver of events and outlives it. The receiver holds
+// one reference, every event slot bound to it one more, every call in progress one more.
+// Calls may run on any thread; teardown waits for those in progress and lets no new one
+// start, so no handler ever runs on a receiver that has begun to destroy its members.
 //
-// References: one is the receiver's own, one per event slot bound to the handle, one per
-// call in progress. Calls in progress are counted across all threads; the first call of a
-// group takes DrainGate and the last one gives it back, whichever threads they run on, so
-// DrainGate is a semaphore, not a mutex. Teardown takes DrainGate for good: it waits for
-// the calls in progress and no call starts after it.
-//
-// Lock order: StateLock is taken alone and only ever tries DrainGate; teardown waits for
-// DrainGate without StateLock.
+// Locks: StateLock guards the active calls and the owner and is only ever held alone;
+// while holding it a thread only *tries* DrainGate. DrainGate is held by the calls as a
+// group while any is in progress (taken by the call that brings the count from 0 to 1,
+// given back by whichever call brings it back to 0, possibly on another thread) and for
+// good once teardown has taken it.
 class CVolEventObjectPointer final : public CRefObject {
 public:
-    explicit CVolEventObjectPointer(void* owner) : owner_(owner) {}
+    explicit CVolEventObjectPointer(void* owner);
 
-    void* Owner() const { return owner_.load(std::memory_order_acquire); }
+    // The receiver, or none once torn down.
+    void* Owner() const;
     std::int32_t ActiveCalls() const;
-    bool BeingTornDown() const { return tornDown_.load(std::memory_order_acquire); }
 
-    // Counts a call in progress for a caller that holds a reference. False when nothing
-    // may be called (the receiver is being or has been torn down); that reference has
-    // then been given back.
+    // For a caller that holds a reference of its own: counts a call in progress. False when
+    // the receiver is torn down or being torn down; the caller's reference is then released
+    // and nothing may be called.
     bool BeginCall();
-    // Ends a call counted by BeginCall and gives its reference back.
+    // Ends a call begun by BeginCall and releases the caller's reference.
     void EndCall();
-    // The receiver's teardown, the first step of its destructor: waits until no call
-    // through this handle is in progress, revokes the owner and gives the receiver's own
-    // reference back. Must not run on a thread a handler of this receiver waits for.
+
+    // The first step of the receiver's destructor, run once: waits until the calls in progress have
+    // ended (new ones are refused from now on), revokes the owner and releases the
+    // receiver's own reference. Never from inside one of the receiver's own handlers, nor on
+    // a thread such a handler waits for: it would wait for itself.
     void TearDown();
 
 private:
-    ~CVolEventObjectPointer() override = default;
+    ~CVolEventObjectPointer() override;
 
-    mutable std::recursive_mutex stateLock_;  // StateLock: active calls and owner
+    mutable std::recursive_mutex stateLock_;
     DrainGate drainGate_;
-    std::int32_t activeCalls_ = 0;
-    std::atomic<void*> owner_;
-    std::atomic<bool> tornDown_{false};
+    std::int32_t activeCalls_ = 0;  // under stateLock_
+    bool tearingDown_ = false;      // under stateLock_
+    std::atomic<void*> owner_;      // written under stateLock_, read anywhere
 };

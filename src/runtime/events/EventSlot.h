@@ -1,145 +1,137 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <utility>
 
 #include "runtime/events/CVolEventObjectPointer.h"
+#include "runtime/events/EventHandler.h"
+#include "runtime/events/SpinLockWord.h"
 
-// A handler: a plain function receiving the receiver object (the handle's owner), the
-// source that raised, the slot's extra word and the event's own arguments.
-template <typename... Args>
-using EventHandler = int (*)(void* receiver, void* source, std::uint32_t extra, Args... args);
-
-// One event of a source: at most one handler with its receiver handle. Any thread may
-// raise while another binds or tears the receiver down. The slot's spin lock is held only
-// for a few reads and writes, never across a call, a Release or another lock. Binding and
-// raising allocate nothing.
+// One event of a source: at most one handler with the receiver handle it is called for.
+// Any thread may raise while another binds, rebinds or tears the receiver down. The slot
+// holds one reference to its receiver handle. Its spin lock covers only the reads and
+// writes of the slot's fields: references are given back and handlers called after it is
+// released, so a last Release never runs under it.
 template <typename... Args>
 class EventSlot {
 public:
     using Handler = EventHandler<Args...>;
 
+    // What Acquire hands out: a call counted on handle, to be ended with handle->EndCall().
     struct Call {
-        Handler handler = nullptr;
-        void* receiver = nullptr;
-        std::uint32_t extra = 0;
-        CVolEventObjectPointer* handle = nullptr;
+        Handler handler;
+        void* receiver;
+        std::uint32_t extra;
+        CVolEventObjectPointer* handle;
     };
 
     EventSlot() = default;
     EventSlot(const EventSlot&) = delete;
     EventSlot& operator=(const EventSlot&) = delete;
-    // The source is going away: no one can bind or raise any more, so no lock.
+
+    // The source is being destroyed: nobody binds or raises any more, so no lock is taken.
     ~EventSlot() {
         if (receiver_ != nullptr) {
             receiver_->Release();
         }
     }
 
-    // Binds handler with receiver; a null receiver clears the slot. The reference to a
-    // replaced receiver is given back after the slot lock is released.
+    // Receiver none, or handler none, leaves the slot unbound. Binding the handle already in
+    // place only replaces the handler.
     void Bind(Handler handler, CVolEventObjectPointer* receiver) {
-        Lock();
-        CVolEventObjectPointer* old = receiver_;
-        extra_ = 0;
-        if (receiver == nullptr) {
-            handler_ = nullptr;
-            receiver_ = nullptr;
-        } else if (receiver == old) {
-            handler_ = handler;
-            Unlock();
-            return;
-        } else {
-            handler_ = handler;
-            receiver_ = receiver;
-            receiver->AddRef();
+        if (handler == nullptr || receiver == nullptr) {
+            handler = nullptr;
+            receiver = nullptr;
         }
-        Unlock();
+        CVolEventObjectPointer* old = nullptr;
+        {
+            std::lock_guard slot(lock_);
+            old = receiver_;
+            extra_ = 0;
+            handler_ = handler;
+            if (receiver == old) {
+                old = nullptr;
+            } else {
+                receiver_ = receiver;
+                if (receiver != nullptr) {
+                    receiver->AddRef();
+                }
+            }
+        }
         if (old != nullptr) {
             old->Release();
         }
     }
 
-    bool IsBound() const {
-        Lock();
-        const bool bound = handler_ != nullptr && receiver_ != nullptr;
-        Unlock();
-        return bound;
-    }
+    bool IsBound() const { return Receiver() != nullptr; }
 
     CVolEventObjectPointer* Receiver() const {
-        Lock();
-        CVolEventObjectPointer* receiver = receiver_;
-        Unlock();
-        return receiver;
+        std::lock_guard slot(lock_);
+        return receiver_;
     }
 
-    // The first half of a raise: true when call.handler may be called; the caller then
-    // ends the call with call.handle->EndCall(). False: nothing to call, no reference held.
+    // The first half of a raise. True: call.handler may be called with call.receiver, after
+    // which call.handle->EndCall() must follow. False: nothing may be called and nothing is
+    // owed (the slot is unbound or its receiver is gone or going).
     bool Acquire(Call& call) {
-        Lock();
-        Handler handler = handler_;
-        CVolEventObjectPointer* handle = receiver_;
-        const std::uint32_t extra = extra_;
-        if (handler != nullptr && handle != nullptr) {
-            handle->AddRef();
+        {
+            std::lock_guard slot(lock_);
+            call.handler = handler_;
+            call.extra = extra_;
+            call.handle = receiver_;
+            // Under the lock: the slot's own reference keeps the handle alive until then.
+            if (call.handle != nullptr) {
+                call.handle->AddRef();
+            }
         }
-        Unlock();
-        if (handler == nullptr || handle == nullptr || !handle->BeginCall()) {
+        if (call.handle == nullptr || !call.handle->BeginCall()) {
             return false;
         }
-        call = Call{handler, handle->Owner(), extra, handle};
+        call.receiver = call.handle->Owner();
         return true;
     }
 
-    // Calls the bound handler on this thread and answers its result; 0 when nothing is
-    // called (unbound, or the receiver is being or has been torn down).
+    // The handler's result; 0 when nothing is called.
     int Raise(void* source, Args... args) {
-        Call call;
-        if (!Acquire(call)) {
-            return 0;
-        }
-        const CallInProgress inProgress{call.handle};
-        return call.handler(call.receiver, source, call.extra, std::forward<Args>(args)...);
+        return Dispatch(
+            0, [](int result) { return result; }, source, std::forward<Args>(args)...);
     }
 
-    // For events whose answer is a permission: granted when nothing is called or the
-    // handler answers 0.
+    // For queries whose answer is a permission: a handler result of 0 grants it, and with
+    // nothing called it is granted.
     bool RaisePermission(void* source, Args... args) {
-        return Raise(source, std::forward<Args>(args)...) == 0;
+        return Dispatch(
+            true, [](int result) { return result == 0; }, source, std::forward<Args>(args)...);
     }
 
-    // For events whose answer is a flag: false when nothing is called.
+    // For events whose answer is a flag: whether the handler returned non-zero; false when
+    // nothing is called.
     bool RaiseFlag(void* source, Args... args) {
-        return Raise(source, std::forward<Args>(args)...) != 0;
+        return Dispatch(
+            false, [](int result) { return result != 0; }, source, std::forward<Args>(args)...);
     }
 
 private:
-    // Ends the call also when the handler throws, so that teardown is never left waiting.
-    struct CallInProgress {
+    // Ends the call however the handler leaves, so that a throwing handler cannot keep
+    // the receiver's teardown waiting.
+    struct CallEnd {
         CVolEventObjectPointer* handle;
-        ~CallInProgress() { handle->EndCall(); }
+        ~CallEnd() { handle->EndCall(); }
     };
 
-    void Lock() const {
-        for (;;) {
-            if (lock_.fetch_sub(1, std::memory_order_acquire) == 1) {
-                return;
-            }
-            while (lock_.load(std::memory_order_relaxed) <= 0) {
-                Pause();
-            }
+    template <typename Result, typename Interpret>
+    Result Dispatch(Result nothingCalled, Interpret interpret, void* source, Args&&... args) {
+        Call call{};
+        if (!Acquire(call)) {
+            return nothingCalled;
         }
-    }
-    void Unlock() const { lock_.store(1, std::memory_order_release); }
-    static void Pause() {
-#if defined(__i386__) || defined(__x86_64__)
-        __builtin_ia32_pause();
-#endif
+        CallEnd end{call.handle};
+        return interpret(
+            call.handler(call.receiver, source, call.extra, std::forward<Args>(args)...));
     }
 
-    mutable std::atomic<std::int32_t> lock_{1};  // 1 free, 0 or below held
+    mutable SpinLockWord lock_;
     Handler handler_ = nullptr;
     CVolEventObjectPointer* receiver_ = nullptr;
     std::uint32_t extra_ = 0;
