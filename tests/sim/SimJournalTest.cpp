@@ -107,7 +107,13 @@ TEST(SimJournalTest, AStreamKeepsItsOwnUsnsAndOnlyVersionTwo) {
 
     SimJournal journal;
     journal.Create(7, 0, 0);
-    EXPECT_EQ(journal.LoadStream(stream), 2u);
+    const JournalStreamLoad load = journal.LoadStream(stream);
+    EXPECT_EQ(load.loaded, 2u);
+    EXPECT_EQ(load.scanned.records, 2u);
+    EXPECT_EQ(load.scanned.otherVersions, 1u);
+    EXPECT_EQ(load.scanned.zeroBytes, 4096u);
+    EXPECT_EQ(load.scanned.implausibleSkips, 1u);
+    EXPECT_EQ(load.badUsn, 0u);
     const std::vector<SimRecord> records = journal.RecordsSince(0);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].usn, 4096);
