@@ -111,27 +111,31 @@ bool SimJournal::AppendAt(std::int64_t usn, std::span<const std::uint8_t> bytes)
     return true;
 }
 
-std::size_t SimJournal::LoadStream(std::span<const std::uint8_t> stream) {
-    std::size_t loaded = 0;
-    std::size_t offset = 0;
-    while (offset + ntfs::kUsnRecordV2HeaderSize <= stream.size()) {
-        std::uint32_t length;
-        std::memcpy(&length, stream.data() + offset, sizeof length);
-        if (length < 8 || length % 8 != 0 || length > stream.size() - offset) {
-            offset += 8;  // a zero-filled region, or bytes that are no record
-            continue;
+JournalStreamLoad SimJournal::LoadStream(std::span<const std::uint8_t> stream) {
+    JournalStreamScanner scanner(stream);
+    JournalStreamLoad load;
+    if (!active_) {
+        while (scanner.Next()) {
         }
-        const auto record = stream.subspan(offset, length);
-        std::uint16_t major;
-        std::memcpy(&major, record.data() + 4, sizeof major);
-        std::int64_t usn;
-        std::memcpy(&usn, record.data() + kUsnOffset, sizeof usn);
-        if (major == 2 && length >= ntfs::kUsnRecordV2HeaderSize && AppendAt(usn, record)) {
-            ++loaded;
-        }
-        offset += length;
+        load.scanned = scanner.Tally();
+        return load;
     }
-    return loaded;
+    // Nothing is dropped while loading; afterwards the maximum holds what was loaded.
+    const std::uint64_t maximumSize = maximumSize_;
+    maximumSize_ = UINT64_MAX;
+    while (const auto record = scanner.Next()) {
+        std::int64_t usn;
+        std::memcpy(&usn, record->bytes.data() + kUsnOffset, sizeof usn);
+        const auto length = static_cast<std::int64_t>(record->bytes.size());
+        if (usn <= kMaxUsn - length && AppendAt(usn, record->bytes)) {
+            ++load.loaded;
+        } else {
+            ++load.badUsn;
+        }
+    }
+    load.scanned = scanner.Tally();
+    maximumSize_ = std::max(maximumSize, static_cast<std::uint64_t>(nextUsn_ - firstUsn_));
+    return load;
 }
 
 void SimJournal::DropBefore(std::int64_t usn) {

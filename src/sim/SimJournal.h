@@ -7,7 +7,15 @@
 #include <vector>
 
 #include "engine/JournalRecords.h"
+#include "sim/JournalStreamScanner.h"
 #include "sim/SimRecord.h"
+
+// What loading a raw $J stream did: what the scan found and which records were placed.
+struct JournalStreamLoad {
+    JournalStreamScanner::Counts scanned;
+    std::size_t loaded = 0;  // version-2 records placed at their own Usn
+    std::size_t badUsn = 0;  // version-2 records left out: their Usn goes back or is too large
+};
 
 // The change journal of one simulated volume: its identity and bounds, and its records
 // as the exact bytes the volume hands out. A record's Usn is its offset in the journal
@@ -51,8 +59,9 @@ public:
     // Places a record at its own `usn`, which must not lie below NextUsn.
     bool AppendAt(std::int64_t usn, std::span<const std::uint8_t> bytes);
     // Loads the version-2 records of a raw $J stream (records back to back, zero-filled
-    // regions, records of other versions), each at the Usn it carries. Answers how many.
-    std::size_t LoadStream(std::span<const std::uint8_t> stream);
+    // regions, records of other versions), each at the Usn it carries, in stream order.
+    // The maximum size grows to hold them all: a loaded journal does not wrap.
+    JournalStreamLoad LoadStream(std::span<const std::uint8_t> stream);
     // Drops every record below `usn` (a wrap up to that point).
     void DropBefore(std::int64_t usn);
 

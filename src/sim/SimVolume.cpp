@@ -413,7 +413,7 @@ std::int64_t SimVolume::AppendRaw(std::span<const std::uint8_t> bytes) {
     return journal_.Append(bytes, false);
 }
 
-std::size_t SimVolume::LoadJournalStream(std::span<const std::uint8_t> stream) {
+JournalStreamLoad SimVolume::LoadJournalStream(std::span<const std::uint8_t> stream) {
     const Lock lock(mutex_);
     return journal_.LoadStream(stream);
 }

@@ -139,8 +139,8 @@ public:
     // Any bytes, exactly as given, even ones no reader can walk (tests of malformed
     // records).
     std::int64_t AppendRaw(std::span<const std::uint8_t> bytes);
-    // The version-2 records of a raw $J stream, each at its own Usn.
-    std::size_t LoadJournalStream(std::span<const std::uint8_t> stream);
+    // The version-2 records of a raw $J stream, each at its own Usn; what the scan skipped.
+    JournalStreamLoad LoadJournalStream(std::span<const std::uint8_t> stream);
     std::vector<SimRecord> RecordsSince(std::int64_t usn) const;
     std::optional<ntfs::UsnJournalDataV0> JournalData() const;
 

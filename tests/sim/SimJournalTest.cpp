@@ -107,13 +107,50 @@ TEST(SimJournalTest, AStreamKeepsItsOwnUsnsAndOnlyVersionTwo) {
 
     SimJournal journal;
     journal.Create(7, 0, 0);
-    EXPECT_EQ(journal.LoadStream(stream), 2u);
+    const JournalStreamLoad load = journal.LoadStream(stream);
+    EXPECT_EQ(load.loaded, 2u);
+    EXPECT_EQ(load.scanned.records, 2u);
+    EXPECT_EQ(load.scanned.otherVersions, 1u);
+    EXPECT_EQ(load.scanned.zeroBytes, 4096u);
+    EXPECT_EQ(load.scanned.implausibleSkips, 1u);
+    EXPECT_EQ(load.badUsn, 0u);
     const std::vector<SimRecord> records = journal.RecordsSince(0);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].usn, 4096);
     EXPECT_EQ(records[1].usn, 4096 + 72 + 72);
     EXPECT_EQ(journal.FirstUsn(), 4096);
     EXPECT_EQ(journal.NextUsn(), 4096 + 72 + 72 + 80);
+}
+
+TEST(SimJournalTest, AStreamIsLoadedWholeAndInOrder) {
+    // Usn values far apart are all kept, past the default maximum size; a record whose
+    // Usn goes back, or lies past the largest a journal has, is left out and counted.
+    std::vector<std::uint8_t> stream;
+    const auto add = [&stream](std::int64_t usn) {
+        SimRecord record = Named(4);
+        record.usn = usn;
+        const std::vector<std::uint8_t> bytes = record.Encode();
+        stream.insert(stream.end(), bytes.begin(), bytes.end());
+    };
+    const std::int64_t far = static_cast<std::int64_t>(SimJournal::kDefaultMaximumSize) * 2;
+    add(4096);
+    add(far);
+    add(far + 8);  // inside the record before it
+    add(SimJournal::kMaxUsn);
+    add(far + 4096);
+
+    SimJournal journal;
+    journal.Create(7, 0, 0);
+    const JournalStreamLoad load = journal.LoadStream(stream);
+    EXPECT_EQ(load.scanned.records, 5u);
+    EXPECT_EQ(load.loaded, 3u);
+    EXPECT_EQ(load.badUsn, 2u);
+    const std::vector<SimRecord> records = journal.RecordsSince(0);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].usn, 4096);
+    EXPECT_EQ(records[1].usn, far);
+    EXPECT_EQ(records[2].usn, far + 4096);
+    EXPECT_GE(journal.Data().MaximumSize, static_cast<std::uint64_t>(far));
 }
 
 TEST(SimJournalTest, ANewInstanceStartsOnTheNextPage) {

@@ -37,7 +37,9 @@ protected:
         loader.CreateJournal();
         // A fresh journal starts at 0, where the extract starts.
         ASSERT_EQ(loader.JournalData()->FirstUsn, 0);
-        loaded = loader.LoadJournalStream(stream);
+        const JournalStreamLoad load = loader.LoadJournalStream(stream);
+        loaded = load.loaded;
+        otherVersions = load.scanned.otherVersions;
         real = loader.RecordsSince(0);
     }
 
@@ -68,11 +70,13 @@ protected:
 
     std::vector<std::uint8_t> stream;
     std::size_t loaded = 0;
+    std::size_t otherVersions = 0;
     std::vector<SimRecord> real;
 };
 
 TEST_F(SimRealJournalTest, TheRawStreamLoadsAsAnEstablishedParserReadsIt) {
     EXPECT_EQ(loaded, 15214u);
+    EXPECT_EQ(otherVersions, 22u);
     for (const SimRecord& record : real) {
         ASSERT_EQ(record.majorVersion, 2);
     }

@@ -2,30 +2,28 @@
 
 #include <libfsntfs.h>
 
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <set>
+#include <string_view>
 
 #include "engine/JournalRecords.h"
 #include "runtime/text/Utf8.h"
+#include "sim/SimVolume.h"
 
 namespace {
 
-bool ParseHex(const std::string& text, bool needPrefix, std::uint64_t& value) {
-    std::string digits = text;
-    if (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0) {
-        digits = digits.substr(2);
+// Hex digits only (no sign, no blanks), at most 64 bits.
+bool ParseHex(std::string_view text, bool needPrefix, std::uint64_t& value) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
     } else if (needPrefix) {
         return false;
     }
-    if (digits.empty() || digits.size() > 16) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoull(digits.c_str(), &end, 16);
-    return errno == 0 && *end == '\0';
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return !text.empty() && status == std::errc() && end == text.data() + text.size();
 }
 
 // libfsntfs handles, freed in reverse order of their making.
@@ -40,12 +38,13 @@ constexpr std::uint8_t kNameSpaceDos = 2;
 }  // namespace
 
 bool DirectoryTable::LoadTsv(const std::string& path, std::string& error) {
-    std::ifstream file(path);
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = "cannot open directories file " + path;
         return false;
     }
-    entries_.clear();
+    std::vector<Entry> entries;
+    std::set<std::uint64_t> seen;
     std::string line;
     int number = 0;
     while (std::getline(file, line)) {
@@ -53,35 +52,85 @@ bool DirectoryTable::LoadTsv(const std::string& path, std::string& error) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        if (line.empty()) {
+        if (line.empty() || (number == 1 && line == "frn\tparent\tattributes\tname")) {
             continue;
         }
-        std::string fields[4];
-        std::size_t start = 0;
-        for (int i = 0; i < 3; ++i) {
+        const auto fail = [&](const std::string& why) {
+            error = path + " line " + std::to_string(number) + ": " + why;
+            return false;
+        };
+        std::vector<std::string> fields;
+        for (std::size_t start = 0;;) {
             const std::size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab - start));
             if (tab == std::string::npos) {
-                error = "directories line " + std::to_string(number) +
-                        ": expected 4 tab-separated columns";
-                return false;
+                break;
             }
-            fields[i] = line.substr(start, tab - start);
             start = tab + 1;
         }
-        fields[3] = line.substr(start);
+        if (fields.size() != 4) {
+            return fail("expected 4 tab-separated columns (frn, parent, attributes, name), found " +
+                        std::to_string(fields.size()));
+        }
         Entry entry;
         std::uint64_t attributes = 0;
-        if (!ParseHex(fields[0], true, entry.frn) || !ParseHex(fields[1], true, entry.parent) ||
-            !ParseHex(fields[2], false, attributes) || attributes > 0xFFFFFFFFu) {
-            error = "directories line " + std::to_string(number) +
-                    ": frn and parent must be 0x-prefixed hex, attributes hex";
-            return false;
+        if (!ParseHex(fields[0], true, entry.frn) || !ParseHex(fields[1], true, entry.parent)) {
+            return fail("frn and parent must be 0x-prefixed 64-bit hex numbers");
+        }
+        if (!ParseHex(fields[2], false, attributes) || attributes > 0xFFFFFFFFu) {
+            return fail("attributes must be a 32-bit hex number");
+        }
+        entry.name = FromUtf8(fields[3]);
+        if (ToUtf8(entry.name) != fields[3]) {
+            return fail("the name is not valid UTF-8");
+        }
+        const bool root = entry.parent == entry.frn;
+        if (root && (entry.frn != ntfs::kRootFileReference || !entry.name.empty())) {
+            return fail("only the root (0x0005000000000005, with an empty name) is its own parent");
+        }
+        if (!root && entry.name.empty()) {
+            return fail("a directory other than the root needs a name");
+        }
+        if (!seen.insert(entry.frn).second) {
+            return fail("frn " + fields[0] + " appears twice");
         }
         entry.attributes = static_cast<std::uint32_t>(attributes) | ntfs::kAttributeDirectory;
-        entry.name = FromUtf8(fields[3]);
-        entries_.push_back(std::move(entry));
+        entries.push_back(std::move(entry));
     }
+    if (file.bad()) {
+        error = "cannot read directories file " + path;
+        return false;
+    }
+    entries_ = std::move(entries);
     return true;
+}
+
+DirectoryTable::Placement DirectoryTable::PlaceInto(SimVolume& volume) const {
+    std::multimap<std::uint64_t, const Entry*> children;
+    for (const Entry& entry : entries_) {
+        if (entry.frn != entry.parent) {
+            children.emplace(entry.parent, &entry);
+        }
+    }
+    Placement placement;
+    std::vector<std::uint64_t> ready{SimVolume::kRoot};
+    while (!ready.empty()) {
+        const std::uint64_t parent = ready.back();
+        ready.pop_back();
+        const auto [first, last] = children.equal_range(parent);
+        for (auto it = first; it != last; ++it) {
+            const Entry& entry = *it->second;
+            if (volume.PlaceExisting(entry.frn, parent, entry.name, entry.attributes)) {
+                ++placement.placed;
+                ready.push_back(entry.frn);
+            }
+        }
+    }
+    for (const Entry& entry : entries_) {
+        placement.leftOut += entry.frn != entry.parent ? 1 : 0;
+    }
+    placement.leftOut -= placement.placed;
+    return placement;
 }
 
 bool DirectoryTable::LoadMft(const std::string& path, std::string& error) {

@@ -1,0 +1,144 @@
+// Arbitrary bytes as journal read results, walked as the reader walks a batch and handed
+// to classification over a small simulated volume that answers its name queries. Whatever
+// the bytes, nothing is read outside them, no text is used after it is gone, and the held
+// renames stay bounded.
+//
+// Input: one byte of settings, then batches, each a 16-bit little-endian length and that
+// many bytes (at most a read's 4096).
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "engine/BatchWalk.h"
+#include "engine/ChangeClassifier.h"
+#include "engine/FileRecordIndex.h"
+#include "engine/VolumeJournalWatcher.h"
+#include "sim/SimPlatform.h"
+
+namespace {
+
+struct Volume {
+    SimPlatform platform;
+    SimVolume& disk = platform.AddDrive(u'C');
+    std::uint64_t data = disk.MakeDirectory(SimVolume::kRoot, u"data");
+    std::uint64_t sub = disk.MakeDirectory(data, u"sub");
+    std::uint64_t deep = disk.MakeDirectories(u"\\data\\sub\\a\\b\\c");
+    std::uint64_t recycle = disk.Recycle(disk.MakeFile(data, u"x.txt")).folder;
+    PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
+    CWString root{u"C:\\"};
+    CWString recyclePath{
+        CWString::Concat(CWString(u"C:\\$RECYCLE.BIN\\"), CWString(SimVolume::kDefaultUserSid))};
+
+    Volume() { recyclePath.AppendChar(u'\\'); }
+};
+
+Volume& TheVolume() {
+    static Volume volume;
+    return volume;
+}
+
+// Reference numbers mostly among those the volume knows, so that the ancestry walk, the
+// index upkeep and the name queries are reached; a set top bit keeps the value as it is.
+std::uint64_t Remap(std::uint64_t value, const Volume& v) {
+    if (value >> 63) {
+        return value;
+    }
+    const std::uint64_t known[] = {
+        v.data, v.sub, v.deep, SimVolume::kRoot, v.recycle, 0, ntfs::MakeFileReference(0x77, 1)};
+    return known[value % (sizeof known / sizeof known[0])];
+}
+
+// Every slot reads all it is given, so that a text that is not valid is noticed.
+int Touch(const CWString& text) {
+    int sum = 0;
+    for (const char16_t c : text.View()) {
+        sum += c;
+    }
+    return sum;
+}
+
+WatcherSlots Slots(std::uint8_t bound) {
+    WatcherSlots s;
+    const auto on = [bound](int bit) { return (bound >> bit) & 1; };
+    if (on(0))
+        s.OnCreated = [](CWString& n, CWString& d, FileTime&, int) { return Touch(n) + Touch(d); };
+    if (on(1))
+        s.OnDeleted = [](CWString& n, CWString& d, FileTime&, int) { return Touch(n) + Touch(d); };
+    if (on(2))
+        s.OnContentChanged = [](CWString& n, CWString& d, int, FileTime&, int) {
+            return Touch(n) + Touch(d);
+        };
+    if (on(3))
+        s.OnRenamed = [](CWString& o, CWString& n, CWString& d, FileTime&, int) {
+            return Touch(o) + Touch(n) + Touch(d);
+        };
+    if (on(4))
+        s.OnRecycled = [](CWString& o, CWString& d, CWString& p, FileTime&, int) {
+            return Touch(o) + Touch(d) + Touch(p);
+        };
+    if (on(5))
+        s.OnMoved = [](CWString& o, CWString& n, CWString& od, CWString& nd, FileTime&, int) {
+            return Touch(o) + Touch(n) + Touch(od) + Touch(nd);
+        };
+    if (on(6))
+        s.OnAttributesChanged = [](CWString& n, CWString& d, int, FileTime&, int) {
+            return Touch(n) + Touch(d);
+        };
+    if (on(7))
+        s.OnOtherChange = [](CWString& n, CWString& d, int, FileTime&, int) {
+            return Touch(n) + Touch(d);
+        };
+    return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    Volume& v = TheVolume();
+    const std::uint8_t settings = bytes[0];
+    const bool filter = (settings & 1) != 0;
+    const WatcherSlots slots = Slots(settings & 2 ? 0xFF : bytes[1]);
+    std::set<std::uint64_t> watched{v.data};
+    FileRecordIndex index;
+    index.Insert(v.sub, v.data);
+    index.Insert(v.deep, v.sub);  // one link short: the walk must stop there
+    const WatchScope scope{v.platform,
+                           v.handle,
+                           v.root,
+                           v.recyclePath,
+                           filter ? &watched : nullptr,
+                           filter ? &index : nullptr,
+                           slots};
+    ChangeClassifier classifier(scope);
+    const std::int64_t notBefore = settings & 4 ? INT64_MIN : 0;
+
+    std::size_t at = 2;
+    while (at + 2 <= size) {
+        std::size_t length = bytes[at] | (std::size_t{bytes[at + 1]} << 8);
+        at += 2;
+        length = std::min({length, size - at, std::size_t{VolumeJournalWatcher::kReadBufferSize}});
+        // A copy of exactly the batch's bytes, so that a read past it is caught.
+        std::uint8_t* batch = static_cast<std::uint8_t*>(std::malloc(length == 0 ? 1 : length));
+        std::memcpy(batch, bytes + at, length);
+        journal::WalkBatch(batch, length, notBefore, [&](const ntfs::UsnRecordV2& record) {
+            ntfs::UsnRecordV2 remapped = record;
+            remapped.header.FileReferenceNumber = Remap(record.header.FileReferenceNumber, v);
+            remapped.header.ParentFileReferenceNumber =
+                Remap(record.header.ParentFileReferenceNumber, v);
+            classifier.ClassifyRecord(remapped);
+        });
+        std::free(batch);
+        at += length;
+    }
+    if (classifier.PendingRenameCount() > PendingRenames::kDefaultCapacity) {
+        std::abort();
+    }
+    return 0;
+}
