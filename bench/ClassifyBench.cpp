@@ -1,7 +1,7 @@
 // Classification of close records in a directory eight levels deep, through the walk of a
 // 4096-byte read result, with the ancestry test and the name query of every record against
-// a simulated volume; beside it, in the same run, the walk alone over the same batch (as
-// BatchWalkBench measures it) and a bare loop over the record lengths, for the ratios.
+// a simulated volume; beside it, in the same run, the walk alone over the same batch with
+// its time filter and a bare loop over the record lengths, for the ratios.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -92,7 +92,7 @@ void BM_ClassifyCloseRecords(benchmark::State& state) {
         reported += name.Length() + dir.Length();
         return 0;
     };
-    const WatchScope scope{volume.platform, volume.handle, root,  recycle,
+    const WatchScope scope{volume.platform, volume.handle, root, recycle,
                            &watched,        &volume.index, slots};
     ChangeClassifier classifier(scope);
     const auto batch = MakeBatch(volume.levels[7]);

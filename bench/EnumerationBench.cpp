@@ -7,35 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "LargeVolume.h"
 #include "engine/DirectoryEnumeration.h"
 #include "sim/SimPlatform.h"
 
 namespace {
 
-constexpr int kDirectories = 200000;
-constexpr int kFilesPerDirectory = 4;
-
-std::u16string NameOf(const char16_t* stem, int i) {
-    std::u16string name(stem);
-    for (const char digit : std::to_string(i)) {
-        name += static_cast<char16_t>(digit);
-    }
-    return name;
-}
-
-// 1,000 top directories of 199 subdirectories each, four files in every directory.
-void Populate(SimVolume& volume) {
-    std::vector<std::uint64_t> directories;
-    directories.reserve(kDirectories);
-    for (int i = 0; i < kDirectories; ++i) {
-        const std::uint64_t parent = i < 1000 ? SimVolume::kRoot : directories[i % 1000];
-        directories.push_back(
-            volume.AddExisting(parent, NameOf(u"directory ", i), ntfs::kAttributeDirectory));
-    }
-    for (int i = 0; i < kDirectories * kFilesPerDirectory; ++i) {
-        volume.AddExisting(directories[i % kDirectories], NameOf(u"document ", i) + u".txt");
-    }
-}
+using large_volume::Populate;
 
 std::size_t HeapInUse() {
     return mallinfo2().uordblks;

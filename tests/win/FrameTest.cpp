@@ -27,8 +27,8 @@ public:
         std::wstring command = L"\"" + Wide(FRAME_TEST_APP) + L"\" " + mode;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                  &info_) != FALSE;
+        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &info_) != FALSE;
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -56,8 +56,10 @@ private:
 BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
     wchar_t name[32] = {};
     GetClassNameW(child, name, 32);
-    if (lstrcmpiW(name, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+    if (lstrcmpiW(name, L"Static") == 0 &&
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HICON*>(found) =
+            reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
         return FALSE;
     }
     return TRUE;
@@ -79,7 +81,8 @@ TEST(Frame, AnErrorEscapingTheWindowsCreationIsReportedAndEndsTheProcessWithMinu
     HICON icon = nullptr;
     EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
     EXPECT_NE(icon, nullptr) << "the report shows no icon";
-    EXPECT_EQ(FindWindowW(L"VolWinForm", nullptr), nullptr) << "a main window is up beside the report";
+    EXPECT_EQ(FindWindowW(L"VolWinForm", nullptr), nullptr)
+        << "a main window is up beside the report";
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(program.Wait(10000), 0xFFFFFFFFu);
 }
@@ -87,7 +90,8 @@ TEST(Frame, AnErrorEscapingTheWindowsCreationIsReportedAndEndsTheProcessWithMinu
 TEST(Frame, ClosingTheWindowWhileLinesStreamEndsWithZeroWithinTwoSeconds) {
     Program program(L"stream");
     ASSERT_TRUE(program.Started());
-    EXPECT_EQ(program.Wait(60000), 0u) << "3: not ended within two seconds of the close; 4: never closed";
+    EXPECT_EQ(program.Wait(60000), 0u)
+        << "3: not ended within two seconds of the close; 4: never closed";
 }
 
 // The report's icon is checked inside the reporting process, where the system's icons can
@@ -102,8 +106,10 @@ LRESULT CALLBACK AnswerTheReport(int code, WPARAM wParam, LPARAM lParam) {
             HICON icon = nullptr;
             EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
             const bool error = icon != nullptr && icon == LoadIconW(nullptr, IDI_ERROR);
-            const bool okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
-            std::fprintf(stderr, "icon=%s buttons=%s\n", error ? "error" : "other", okOnly ? "ok" : "other");
+            const bool okOnly =
+                GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
+            std::fprintf(stderr, "icon=%s buttons=%s\n", error ? "error" : "other",
+                         okOnly ? "ok" : "other");
             std::fflush(stderr);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
@@ -138,7 +144,8 @@ protected:
             return {};
         }
         const HGLOBAL loaded = LoadResource(module, found);
-        return std::string(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
+        return std::string(static_cast<const char*>(LockResource(loaded)),
+                           SizeofResource(module, found));
     }
 };
 
@@ -147,14 +154,17 @@ TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
     const std::string manifest = Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
     EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
-    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
-    EXPECT_NE(manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    EXPECT_NE(manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""),
+              std::string::npos);
 }
 
 TEST_F(Executable, ItCarriesIconGroupOneHundred) {
     ASSERT_NE(module, nullptr);
     EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)), nullptr);
-    const HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
+    const HICON icon =
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(icon, nullptr);
     if (icon != nullptr) {
         DestroyIcon(icon);
@@ -171,7 +181,8 @@ TEST_F(Executable, ItsVersionBlockNamesTheProduct) {
         wchar_t* text = nullptr;
         UINT length = 0;
         const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
-        if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) {
+        if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
+                            &length)) {
             return std::wstring();
         }
         return std::wstring(text);
@@ -193,8 +204,8 @@ TEST_F(Executable, ItsVersionBlockNamesTheProduct) {
         WORD language;
         WORD codePage;
     }* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
     EXPECT_EQ(translation->language, 0x0804);
     EXPECT_EQ(translation->codePage, 1200);
     // The file is named as its version block says.
