@@ -29,7 +29,8 @@ inline void Populate(SimVolume& volume) {
     directories.reserve(kDirectories);
     for (int i = 0; i < kDirectories; ++i) {
         const std::uint64_t parent = i < 1000 ? SimVolume::kRoot : directories[i % 1000];
-        directories.push_back(volume.AddExisting(parent, NameOf(u"directory ", i), ntfs::kAttributeDirectory));
+        directories.push_back(
+            volume.AddExisting(parent, NameOf(u"directory ", i), ntfs::kAttributeDirectory));
     }
     for (int i = 0; i < kDirectories * kFilesPerDirectory; ++i) {
         volume.AddExisting(directories[i % kDirectories], NameOf(u"document ", i) + u".txt");
