@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/JournalRecords.h"
 
@@ -27,10 +28,11 @@ void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBef
         if (length == 0) {
             return;
         }
-        // The time test reads one field, before the whole record is decoded: most records
-        // of a pass's first reads are older than the watch.
-        if (ntfs::MajorVersionAt(at) == 2 && ntfs::TimeStampAt(at) >= notBefore &&
-            ntfs::DecodeUsnRecordV2(at, remaining, record) == ntfs::RecordCheck::kRecord) {
+        // One copy of the header; the time test comes before the name is looked at, as
+        // most records of a pass's first reads are older than the watch.
+        std::memcpy(&record.header, at, ntfs::kUsnRecordV2HeaderSize);
+        if (record.header.MajorVersion == 2 && record.header.TimeStamp >= notBefore &&
+            ntfs::PlaceName(at, length, record)) {
             onRecord(record);
         }
         offset += length;

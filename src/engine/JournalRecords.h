@@ -190,17 +190,9 @@ inline std::uint32_t RecordLengthAt(const std::uint8_t* bytes, std::size_t remai
     return length;
 }
 
-// Single fields of a record whose length was checked.
-inline std::uint16_t MajorVersionAt(const std::uint8_t* bytes) {
-    std::uint16_t version;
-    std::memcpy(&version, bytes + offsetof(UsnRecordV2Header, MajorVersion), sizeof version);
-    return version;
-}
-inline std::int64_t TimeStampAt(const std::uint8_t* bytes) {
-    std::int64_t stamp;
-    std::memcpy(&stamp, bytes + offsetof(UsnRecordV2Header, TimeStamp), sizeof stamp);
-    return stamp;
-}
+// Points `out` at the name of a version-2 record whose header is in `out.header` and
+// whose length was checked; false when the name lies outside the record.
+inline bool PlaceName(const std::uint8_t* bytes, std::uint32_t length, UsnRecordV2& out);
 
 enum class RecordCheck {
     kRecord,  // a valid version-2 record; walk on by RecordLength
@@ -219,17 +211,21 @@ inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t rema
         return RecordCheck::kStop;
     }
     std::memcpy(&out.header, bytes, kUsnRecordV2HeaderSize);
-    if (out.header.MajorVersion != 2) {
+    if (out.header.MajorVersion != 2 || !PlaceName(bytes, length, out)) {
         return RecordCheck::kSkip;
     }
+    return RecordCheck::kRecord;
+}
+
+inline bool PlaceName(const std::uint8_t* bytes, std::uint32_t length, UsnRecordV2& out) {
     const std::size_t nameStart = out.header.FileNameOffset;
     const std::size_t nameEnd = nameStart + out.header.FileNameLength;
     if (nameStart < kUsnRecordV2HeaderSize || nameEnd > length) {
-        return RecordCheck::kSkip;
+        return false;
     }
     out.name = bytes + nameStart;
     out.nameUnits = out.header.FileNameLength / 2;
-    return RecordCheck::kRecord;
+    return true;
 }
 
 }  // namespace ntfs
