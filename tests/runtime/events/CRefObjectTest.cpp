@@ -2,26 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/OutOfMemoryExit.h"
+
 #include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
 
-// Sanitizers would report the impossible request themselves; let malloc answer null instead.
-extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1";
-}
-extern "C" const char* __tsan_default_options() {
-    return "allocator_may_return_null=1";
-}
-
 namespace {
-
-#ifdef _WIN32
-constexpr int kExitMinusOne = -1;
-#else
-constexpr int kExitMinusOne = 255;
-#endif
 
 // Records what happens at the end of its life.
 class LifeLog : public CRefObject {

@@ -2,25 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/OutOfMemoryExit.h"
+
 #include <cstdint>
 
 #include "runtime/text/CVolMem.h"
 
-// Sanitizers would report the huge request themselves; let malloc answer null instead.
-extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1";
-}
-extern "C" const char* __tsan_default_options() {
-    return "allocator_may_return_null=1";
-}
-
 namespace {
-
-#ifdef _WIN32
-constexpr int kExitMinusOne = -1;
-#else
-constexpr int kExitMinusOne = 255;
-#endif
 
 TEST(OutOfMemoryDeathTest, AnAllocationThatFailsEndsTheProcessWithMinusOne) {
     EXPECT_EXIT(AllocateOrEnd(SIZE_MAX / 2), ::testing::ExitedWithCode(kExitMinusOne), "");
