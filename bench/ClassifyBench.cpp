@@ -112,7 +112,7 @@ void BM_WalkOnly(benchmark::State& state) {
         std::uint64_t handed = 0;
         journal::WalkBatch(batch.data(), batch.size(), kWatchStart,
                            [&](const ntfs::UsnRecordV2& r) {
-                               handed += r.header.Reason + static_cast<std::uint64_t>(r.nameUnits);
+                               handed += r.Reason() + static_cast<std::uint64_t>(r.NameUnits());
                            });
         benchmark::DoNotOptimize(handed);
     }

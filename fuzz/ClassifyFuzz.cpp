@@ -128,11 +128,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::uint8_t* batch = static_cast<std::uint8_t*>(std::malloc(length == 0 ? 1 : length));
         std::memcpy(batch, bytes + at, length);
         journal::WalkBatch(batch, length, notBefore, [&](const ntfs::UsnRecordV2& record) {
-            ntfs::UsnRecordV2 remapped = record;
-            remapped.header.FileReferenceNumber = Remap(record.header.FileReferenceNumber, v);
-            remapped.header.ParentFileReferenceNumber =
-                Remap(record.header.ParentFileReferenceNumber, v);
-            classifier.ClassifyRecord(remapped);
+            // The record's own copy, its reference numbers mapped onto the small volume.
+            std::uint8_t* copy = static_cast<std::uint8_t*>(std::malloc(record.RecordLength()));
+            std::memcpy(copy, record.Bytes(), record.RecordLength());
+            const std::uint64_t file = Remap(record.FileReferenceNumber(), v);
+            const std::uint64_t parent = Remap(record.ParentFileReferenceNumber(), v);
+            std::memcpy(copy + offsetof(ntfs::UsnRecordV2Header, FileReferenceNumber), &file,
+                        sizeof file);
+            std::memcpy(copy + offsetof(ntfs::UsnRecordV2Header, ParentFileReferenceNumber),
+                        &parent, sizeof parent);
+            classifier.ClassifyRecord(ntfs::UsnRecordV2(copy, record.RecordLength()));
+            std::free(copy);
         });
         std::free(batch);
         at += length;

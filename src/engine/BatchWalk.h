@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "engine/JournalRecords.h"
 
@@ -19,23 +18,21 @@ void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBef
     if (bytes < 8) {
         return;
     }
-    std::size_t offset = 8;
-    ntfs::UsnRecordV2 record;
-    while (offset < bytes) {
-        const std::uint8_t* at = batch + offset;
-        const std::size_t remaining = bytes - offset;
-        const std::uint32_t length = ntfs::RecordLengthAt(at, remaining);
+    const std::uint8_t* at = batch + 8;
+    const std::uint8_t* const end = batch + bytes;
+    // Fewer bytes than a header left: nothing more can be walked.
+    while (static_cast<std::size_t>(end - at) >= ntfs::kUsnRecordV2HeaderSize) {
+        const std::uint32_t length = ntfs::WalkableLength(at, static_cast<std::size_t>(end - at));
         if (length == 0) {
             return;
         }
-        // One copy of the header; the time test comes before the name is looked at, as
-        // most records of a pass's first reads are older than the watch.
-        std::memcpy(&record.header, at, ntfs::kUsnRecordV2HeaderSize);
-        if (record.header.MajorVersion == 2 && record.header.TimeStamp >= notBefore &&
-            ntfs::PlaceName(at, length, record)) {
+        // The time test comes before the name is looked at: most records of a pass's
+        // first reads are older than the watch.
+        const ntfs::UsnRecordV2 record(at, length);
+        if (record.MajorVersion() == 2 && record.TimeStamp() >= notBefore && record.NameInside()) {
             onRecord(record);
         }
-        offset += length;
+        at += length;
     }
 }
 

@@ -8,7 +8,7 @@ namespace {
 CWString RecordName(const ntfs::UsnRecordV2& record) {
     CWString name;
     // Copied as bytes: the name's place in the batch need not be aligned for char16_t.
-    name.AssignChars(reinterpret_cast<const char16_t*>(record.name), record.nameUnits);
+    name.AssignChars(reinterpret_cast<const char16_t*>(record.Name()), record.NameUnits());
     return name;
 }
 
@@ -76,7 +76,7 @@ bool ChangeClassifier::IsRecycleFolder(const CWString& dir) const {
 }
 
 void ChangeClassifier::UpdateIndex(const ntfs::UsnRecordV2& record) {
-    const auto& h = record.header;
+    const ntfs::UsnRecordV2Header h = record.Header();
     if (scope_.parentIndex == nullptr || (h.FileAttributes & ntfs::kAttributeDirectory) == 0) {
         return;
     }
@@ -91,7 +91,7 @@ void ChangeClassifier::UpdateIndex(const ntfs::UsnRecordV2& record) {
 }
 
 void ChangeClassifier::ClassifyRecord(const ntfs::UsnRecordV2& record) {
-    const auto& h = record.header;
+    const ntfs::UsnRecordV2Header h = record.Header();
     if ((h.Reason & ntfs::kReasonClose) == 0) {
         if (h.Reason & ntfs::kReasonRenameOldName) {
             pendingRenames_.Hold(h.FileReferenceNumber,

@@ -21,13 +21,12 @@ void EnumerateDirectories(VolumePlatform& platform, PlatformHandle volume, const
         if (returned < 8) {
             return;
         }
-        journal::WalkBatch(buffer.data(), returned, INT64_MIN,
-                           [&](const ntfs::UsnRecordV2& record) {
-                               if (record.header.FileAttributes & ntfs::kAttributeDirectory) {
-                                   index.Insert(record.header.FileReferenceNumber,
-                                                record.header.ParentFileReferenceNumber);
-                               }
-                           });
+        journal::WalkBatch(
+            buffer.data(), returned, INT64_MIN, [&](const ntfs::UsnRecordV2& record) {
+                if (record.FileAttributes() & ntfs::kAttributeDirectory) {
+                    index.Insert(record.FileReferenceNumber(), record.ParentFileReferenceNumber());
+                }
+            });
         const std::uint64_t next = ntfs::ReadU64(buffer.data());
         if (next == request.StartFileReferenceNumber) {
             return;  // no progress: a device that answers the same portion again ends here

@@ -169,30 +169,85 @@ inline std::uint64_t ReadU64(const std::uint8_t* bytes) {
     return value;
 }
 
-// One version-2 record decoded from a batch. The name stays in the batch's bytes.
-struct UsnRecordV2 {
-    UsnRecordV2Header header{};
-    const std::uint8_t* name = nullptr;  // FileNameLength bytes of UTF-16, maybe unaligned
-    int nameUnits = 0;
+// One version-2 record in a batch, read field by field from the batch's bytes (which need
+// not be aligned); nothing is copied until a field is asked for.
+class UsnRecordV2 {
+public:
+    UsnRecordV2() = default;
+    UsnRecordV2(const std::uint8_t* bytes, std::uint32_t length) : bytes_(bytes), length_(length) {}
+
+    const std::uint8_t* Bytes() const { return bytes_; }
+    std::uint32_t RecordLength() const { return length_; }
+    std::uint16_t MajorVersion() const {
+        return Field<std::uint16_t>(offsetof(UsnRecordV2Header, MajorVersion));
+    }
+    std::uint64_t FileReferenceNumber() const {
+        return Field<std::uint64_t>(offsetof(UsnRecordV2Header, FileReferenceNumber));
+    }
+    std::uint64_t ParentFileReferenceNumber() const {
+        return Field<std::uint64_t>(offsetof(UsnRecordV2Header, ParentFileReferenceNumber));
+    }
+    std::int64_t TimeStamp() const {
+        return Field<std::int64_t>(offsetof(UsnRecordV2Header, TimeStamp));
+    }
+    std::uint32_t Reason() const {
+        return Field<std::uint32_t>(offsetof(UsnRecordV2Header, Reason));
+    }
+    std::uint32_t FileAttributes() const {
+        return Field<std::uint32_t>(offsetof(UsnRecordV2Header, FileAttributes));
+    }
+    std::uint16_t FileNameLength() const {
+        return Field<std::uint16_t>(offsetof(UsnRecordV2Header, FileNameLength));
+    }
+    std::uint16_t FileNameOffset() const {
+        return Field<std::uint16_t>(offsetof(UsnRecordV2Header, FileNameOffset));
+    }
+    // The name: NameUnits() UTF-16 units, maybe unaligned, inside the record once decoded.
+    const std::uint8_t* Name() const { return bytes_ + FileNameOffset(); }
+    int NameUnits() const { return FileNameLength() / 2; }
+    // Every field at once.
+    UsnRecordV2Header Header() const {
+        UsnRecordV2Header header{};
+        std::memcpy(&header, bytes_, kUsnRecordV2HeaderSize);
+        return header;
+    }
+    // Whether the name lies inside the record, after its header.
+    bool NameInside() const {
+        // FileNameLength and FileNameOffset side by side: one read for both.
+        const auto both = Field<std::uint32_t>(offsetof(UsnRecordV2Header, FileNameLength));
+        const std::uint32_t start = both >> 16;
+        return start >= kUsnRecordV2HeaderSize && start + (both & 0xFFFF) <= length_;
+    }
+
+private:
+    template <typename T>
+    T Field(std::size_t offset) const {
+        T value;
+        std::memcpy(&value, bytes_ + offset, sizeof value);
+        return value;
+    }
+
+    const std::uint8_t* bytes_ = nullptr;
+    std::uint32_t length_ = 0;
 };
 
 // The length of the record at `bytes` when it can be walked over (at least a version-2
-// header, a multiple of 8, within `remaining`), else 0.
-inline std::uint32_t RecordLengthAt(const std::uint8_t* bytes, std::size_t remaining) {
-    if (remaining < kUsnRecordV2HeaderSize) {
-        return 0;
-    }
+// header, a multiple of 8, within `remaining`), else 0. `remaining` must be at least the
+// header's size.
+inline std::uint32_t WalkableLength(const std::uint8_t* bytes, std::size_t remaining) {
     std::uint32_t length;
     std::memcpy(&length, bytes, sizeof length);
-    if (length < kUsnRecordV2HeaderSize || length % 8 != 0 || length > remaining) {
+    // One comparison for both bounds: below the header size the difference wraps around.
+    if (length - kUsnRecordV2HeaderSize > remaining - kUsnRecordV2HeaderSize || length % 8 != 0) {
         return 0;
     }
     return length;
 }
 
-// Points `out` at the name of a version-2 record whose header is in `out.header` and
-// whose length was checked; false when the name lies outside the record.
-inline bool PlaceName(const std::uint8_t* bytes, std::uint32_t length, UsnRecordV2& out);
+// The same for any `remaining`.
+inline std::uint32_t RecordLengthAt(const std::uint8_t* bytes, std::size_t remaining) {
+    return remaining < kUsnRecordV2HeaderSize ? 0 : WalkableLength(bytes, remaining);
+}
 
 enum class RecordCheck {
     kRecord,  // a valid version-2 record; walk on by RecordLength
@@ -203,29 +258,18 @@ enum class RecordCheck {
 // Decodes the record at the start of `bytes`, `remaining` bytes of the batch being left.
 // A length shorter than the version-2 header, not a multiple of 8 or longer than what
 // remains stops the walk; a record of another major version, or whose name lies outside
-// it, is skipped.
+// it, is skipped (`out` still shows it).
 inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t remaining,
                                      UsnRecordV2& out) {
     const std::uint32_t length = RecordLengthAt(bytes, remaining);
     if (length == 0) {
         return RecordCheck::kStop;
     }
-    std::memcpy(&out.header, bytes, kUsnRecordV2HeaderSize);
-    if (out.header.MajorVersion != 2 || !PlaceName(bytes, length, out)) {
+    out = UsnRecordV2(bytes, length);
+    if (out.MajorVersion() != 2 || !out.NameInside()) {
         return RecordCheck::kSkip;
     }
     return RecordCheck::kRecord;
-}
-
-inline bool PlaceName(const std::uint8_t* bytes, std::uint32_t length, UsnRecordV2& out) {
-    const std::size_t nameStart = out.header.FileNameOffset;
-    const std::size_t nameEnd = nameStart + out.header.FileNameLength;
-    if (nameStart < kUsnRecordV2HeaderSize || nameEnd > length) {
-        return false;
-    }
-    out.name = bytes + nameStart;
-    out.nameUnits = out.header.FileNameLength / 2;
-    return true;
 }
 
 }  // namespace ntfs

@@ -30,7 +30,7 @@ std::optional<JournalStreamScanner::Record> JournalStreamScanner::Next() {
                 ++counts_.records;
                 return record;
             case ntfs::RecordCheck::kSkip:
-                if (decoded.header.MajorVersion == 2) {
+                if (decoded.MajorVersion() == 2) {
                     ++counts_.malformed;
                 } else {
                     ++counts_.otherVersions;

@@ -48,7 +48,7 @@ std::optional<SimRecord> SimRecord::Decode(const std::uint8_t* bytes, std::size_
     if (ntfs::DecodeUsnRecordV2(bytes, size, decoded) != ntfs::RecordCheck::kRecord) {
         return std::nullopt;
     }
-    const ntfs::UsnRecordV2Header& header = decoded.header;
+    const ntfs::UsnRecordV2Header header = decoded.Header();
     SimRecord record;
     record.usn = header.Usn;
     record.fileReference = header.FileReferenceNumber;
@@ -60,7 +60,7 @@ std::optional<SimRecord> SimRecord::Decode(const std::uint8_t* bytes, std::size_
     record.attributes = header.FileAttributes;
     record.majorVersion = header.MajorVersion;
     record.minorVersion = header.MinorVersion;
-    record.name.resize(static_cast<std::size_t>(decoded.nameUnits));
-    std::memcpy(record.name.data(), decoded.name, record.name.size() * 2);
+    record.name.resize(static_cast<std::size_t>(decoded.NameUnits()));
+    std::memcpy(record.name.data(), decoded.Name(), record.name.size() * 2);
     return record;
 }

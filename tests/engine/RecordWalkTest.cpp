@@ -48,8 +48,8 @@ std::vector<std::string> Walk(const std::vector<std::uint8_t>& bytes, std::size_
                               std::int64_t notBefore = 0) {
     std::vector<std::string> names;
     journal::WalkBatch(bytes.data(), returned, notBefore, [&](const ntfs::UsnRecordV2& r) {
-        std::u16string name(static_cast<std::size_t>(r.nameUnits), u'\0');
-        std::memcpy(name.data(), r.name, name.size() * 2);
+        std::u16string name(static_cast<std::size_t>(r.NameUnits()), u'\0');
+        std::memcpy(name.data(), r.Name(), name.size() * 2);
         names.push_back(ToUtf8(name));
     });
     return names;

@@ -39,7 +39,7 @@ inline void DecodeBatch(const std::vector<std::uint8_t>& buffer, Batch& batch) {
         }
         batch.records.push_back(
             *SimRecord::Decode(buffer.data() + offset, batch.returned - offset));
-        offset += decoded.header.RecordLength;
+        offset += decoded.RecordLength();
     }
 }
 

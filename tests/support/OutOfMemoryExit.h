@@ -5,8 +5,12 @@
 // answers an impossible request with null, as it does without them, instead of the
 // sanitizer reporting it.
 
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
-extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+extern "C" const char* __tsan_default_options() {
+    return "allocator_may_return_null=1";
+}
 
 // The process exit status -1 as the platform reports it.
 #ifdef _WIN32
