@@ -10,7 +10,6 @@ public:
     explicit MonitorApp(VolumePlatform& platform) : mainForm(platform) {}
 
     CVolWinForm& MainWindow() override { return mainForm; }
-    MainForm& Form() { return mainForm; }
 
 private:
     MainForm mainForm;

@@ -20,7 +20,6 @@ bool JournalReadProbe::DeviceIoControl(PlatformHandle volume, std::uint32_t code
         std::lock_guard<std::mutex> lock(mutex_);
         ++reads_;
         if (ok && returned == 8 && out != nullptr) {
-            ++emptyReads_;
             std::int64_t next;
             std::memcpy(&next, out, sizeof next);
             lastEmptyNextUsn_ = next;
@@ -42,9 +41,4 @@ bool JournalReadProbe::WaitCaughtUp(std::int64_t usn, std::chrono::milliseconds 
 std::uint64_t JournalReadProbe::ReadCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return reads_;
-}
-
-std::uint64_t JournalReadProbe::EmptyReadCount() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return emptyReads_;
 }

@@ -20,7 +20,6 @@ public:
     bool WaitCaughtUp(std::int64_t usn,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
     std::uint64_t ReadCount() const;
-    std::uint64_t EmptyReadCount() const;
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
         return inner_.GetFileSystemName(rootPath, name);
@@ -50,7 +49,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::uint64_t reads_ = 0;
-    std::uint64_t emptyReads_ = 0;
     std::uint64_t readsStarted_ = 0;
     // The last empty answer: its next USN and the number of the read that gave it.
     std::int64_t lastEmptyNextUsn_ = -1;
