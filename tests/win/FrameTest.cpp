@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -156,8 +157,40 @@ TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
     EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
-    EXPECT_NE(manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""),
+#ifdef _WIN64
+    const char* const ownArchitecture = "processorArchitecture=\"amd64\"";
+#else
+    const char* const ownArchitecture = "processorArchitecture=\"x86\"";
+#endif
+    // Both the program's identity and the common controls it asks for.
+    const std::string controls = std::string(ownArchitecture) + " publicKeyToken=\"6595b64144ccf1df\"";
+    EXPECT_NE(manifest.find(controls), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find(std::string("version=\"1.0.0.0\" ") + ownArchitecture),
               std::string::npos);
+}
+
+TEST_F(Executable, ItIsBuiltForTheArchitectureOfItsBuild) {
+    // The PE header's machine field, read from the file itself.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::vector<char> head(4096);
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &read, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(ok);
+    ASSERT_GE(read, sizeof(IMAGE_DOS_HEADER));
+    IMAGE_DOS_HEADER dos;
+    memcpy(&dos, head.data(), sizeof dos);
+    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+    ASSERT_LE(static_cast<DWORD>(dos.e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER), read);
+    IMAGE_FILE_HEADER header;
+    memcpy(&header, head.data() + dos.e_lfanew + sizeof(DWORD), sizeof header);
+#ifdef _WIN64
+    EXPECT_EQ(header.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
+    EXPECT_EQ(header.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
 }
 
 TEST_F(Executable, ItCarriesIconGroupOneHundred) {

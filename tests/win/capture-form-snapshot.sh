@@ -12,7 +12,8 @@ trap 'rm -rf "$work"' EXIT
 done_file="$work/done"
 rm -f "$png"
 
-"$here/scripts/wine-run" "$exe" "$(WINEDEBUG=-all winepath -w "$done_file")" &
+# Wine's drive Z: is the Unix root.
+"$here/scripts/wine-run" "$exe" "Z:${done_file//\//\\}" &
 program=$!
 
 window=$(timeout 60 xdotool search --sync --onlyvisible --name 'forms-snapshot' | head -n 1) || true

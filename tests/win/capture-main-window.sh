@@ -13,7 +13,9 @@ program=$!
 finish() { kill "$program" 2>/dev/null || true; wait "$program" 2>/dev/null || true; }
 trap finish EXIT
 
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '砚舟文件动态监控' | head -n 1) || true
+# This process's window, not another program's of the same title.
+window=$(timeout 60 xdotool search --sync --all --onlyvisible --pid "$program" \
+           --name '砚舟文件动态监控' | head -n 1) || true
 [ -n "$window" ] || { echo "the main window did not appear" >&2; exit 1; }
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"
