@@ -23,6 +23,20 @@ std::wstring Wide(const char* utf8) {
     return std::wstring(text.begin(), text.end());
 }
 
+// The first top-level window of a class (and title, unless none) that belongs to a process:
+// other programs, other tests among them, may show windows of the same class meanwhile.
+HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, DWORD process) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, title)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 // A process of the frame's test build.
 class Program {
 public:
@@ -43,6 +57,7 @@ public:
         }
     }
     bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
     // The exit code, or 259 (still running) after `milliseconds`.
     DWORD Wait(DWORD milliseconds) {
         WaitForSingleObject(info_.hProcess, milliseconds);
@@ -78,7 +93,7 @@ TEST_P(FailedStart, AnErrorEscapingTheWindowsCreationIsReportedAndEndsTheProcess
     ASSERT_TRUE(program.Started());
     HWND box = nullptr;
     for (int i = 0; i < 1000 && box == nullptr; ++i) {
-        box = FindWindowW(L"#32770", L"运行时异常");
+        box = FindWindowOfProcess(L"#32770", L"运行时异常", program.Id());
         Sleep(10);
     }
     ASSERT_NE(box, nullptr) << "no error report";
@@ -89,7 +104,7 @@ TEST_P(FailedStart, AnErrorEscapingTheWindowsCreationIsReportedAndEndsTheProcess
     HICON icon = nullptr;
     EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
     EXPECT_NE(icon, nullptr) << "the report shows no icon";
-    EXPECT_EQ(FindWindowW(L"VolWinForm", nullptr), nullptr)
+    EXPECT_EQ(FindWindowOfProcess(L"VolWinForm", nullptr, program.Id()), nullptr)
         << "a main window is up beside the report";
     Sleep(300);
     EXPECT_TRUE(IsWindow(box)) << "the report went before the user answered it";

@@ -25,6 +25,20 @@
 
 namespace {
 
+// The first top-level window of a class (and title, unless none) that belongs to a process:
+// other programs, other tests among them, may show windows of the same class meanwhile.
+HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, DWORD process) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, title)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 class ThrowingForm : public CVolWinForm {
 public:
     explicit ThrowingForm(bool postQuit) : postQuit_(postQuit) {}
@@ -91,7 +105,8 @@ int RunStreaming(HINSTANCE instance) {
     const HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread driver([&] {
         HWND window = nullptr;
-        while ((window = FindWindowW(L"VolWinForm", nullptr)) == nullptr) {
+        while ((window = FindWindowOfProcess(L"VolWinForm", nullptr, GetCurrentProcessId())) ==
+               nullptr) {
             Sleep(10);
         }
         const HWND start = GetDlgItem(window, 112);
