@@ -90,6 +90,9 @@ int CVolMFCApp::Run(HINSTANCE instance) {
 }
 
 bool CVolMFCApp::InitInstance() {
+    // A drive without media must answer a look at it with an error, not with the system's
+    // "no disk" box in front of the window.
+    SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS);
     oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
     INITCOMMONCONTROLSEX controls{8, 0xFF};
     InitCommonControlsEx(&controls);
@@ -100,8 +103,13 @@ bool CVolMFCApp::InitInstance() {
     userApp_ = makeUserApp_();
     currentUserApp_ = userApp_.get();
     CVolWinForm& mainWindow = userApp_->MainWindow();
-    mainWindow.SetPostQuitOnDestroy(true);
-    RunGuarded([&] { mainWindow.CreateTopLevel(); });
+    RunGuarded([&] {
+        // Only a window that exists becomes the main one: on Windows a failed creation
+        // destroys the window, and the main window's destruction posts the quit message.
+        if (mainWindow.CreateTopLevel()) {
+            mainWindow.SetPostQuitOnDestroy(true);
+        }
+    });
     return mainWindow.Handle() != nullptr;
 }
 

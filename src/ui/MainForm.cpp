@@ -47,6 +47,15 @@ bool IsAsciiLetter(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
+// Trailing spaces are no part of a path, as Windows reads one: "C:\data " is C:\data.
+CWString WithoutTrailingSpaces(const CWString& text) {
+    int length = text.Length();
+    while (length > 0 && text.Chars()[length - 1] == u' ') {
+        --length;
+    }
+    return length < text.Length() ? text.Left(length) : text;
+}
+
 MainForm* FormOf(void* receiver) {
     return static_cast<MainForm*>(receiver);
 }
@@ -63,6 +72,7 @@ MainForm::MainForm(VolumePlatform& platformToUse)
     monitor.FileDeleted.Bind(OnFileDeleted, eventHandle);
     monitor.FileRenamed.Bind(OnFileRenamed, eventHandle);
     monitor.FileRecycled.Bind(OnFileRecycled, eventHandle);
+    monitor.FileMoved.Bind(OnFileMoved, eventHandle);
 }
 
 MainForm::~MainForm() {
@@ -162,6 +172,9 @@ bool MainForm::PreTranslateMessage(MSG& message) {
             break;
         case VK_TAB:
             if (inEdit) {
+                if (control || alt) {
+                    return false;  // the box's own: only Tab and Shift+Tab leave it
+                }
                 if (const HWND next = GetNextDlgTabItem(form, focus, shift ? TRUE : FALSE)) {
                     SetFocus(next);
                 }
@@ -182,12 +195,23 @@ int MainForm::OnButtonClicked(void* receiver, void* source, std::uint32_t) {
         self->Clear();
     } else if (source == &self->browseButton) {
         self->ChooseDirectory();
-    } else if (source == &self->startButton) {
-        self->Start();
-    } else if (source == &self->stopButton) {
-        self->Stop();
+    } else if (source == &self->startButton || source == &self->stopButton) {
+        self->SwitchWatch(source == &self->startButton);
     }
     return 0;
+}
+
+void MainForm::SwitchWatch(bool start) {
+    if (switchingWatch) {
+        return;  // a click served by the wait of a start or stop in progress
+    }
+    switchingWatch = true;
+    if (start) {
+        Start();
+    } else {
+        Stop();
+    }
+    switchingWatch = false;
 }
 
 void MainForm::Clear() {
@@ -224,30 +248,50 @@ void MainForm::ShowWarning(const char16_t* text) {
     }
 }
 
+// The button that takes over gets the focus when the focused one is disabled: a disabled
+// window loses the focus, and no control would have it.
 void MainForm::SetRunning(bool running) {
-    startButton.SetEnabled(!running);
-    stopButton.SetEnabled(running);
+    CVolWinButton& enabled = running ? stopButton : startButton;
+    CVolWinButton& disabled = running ? startButton : stopButton;
+    enabled.SetEnabled(true);
+    if (disabled.Handle() != nullptr && GetFocus() == disabled.Handle() &&
+        enabled.Handle() != nullptr) {
+        SetFocus(enabled.Handle());
+    }
+    disabled.SetEnabled(false);
+}
+
+// A missing directory would otherwise watch the whole volume. Only a text that names a
+// fixed drive is looked into: a look at a network drive can stall the window, and one at
+// a removable drive can wait for its media. Anything else goes to the monitor, which
+// refuses it without touching the file system.
+bool MainForm::IsMissingDirectory(const CWString& text) {
+    const char16_t* chars = text.Chars();
+    if (!IsAsciiLetter(chars[0]) || chars[1] != u':') {
+        return false;
+    }
+    CWString root;
+    root.AppendChar(chars[0]);
+    root.Append(u":\\");
+    if (platform.QueryDriveType(root) != DRIVE_FIXED) {
+        return false;
+    }
+    CWString directory = text;
+    if (text.Length() == 2) {
+        directory.AppendChar(u'\\');  // "C:" stands for the root of C
+    }
+    return !platform.IsDirectory(directory);
 }
 
 void MainForm::Start() {
-    const CWString text = directoryEdit.GetText();
+    const CWString text = WithoutTrailingSpaces(directoryEdit.GetText());
     if (text.IsEmpty()) {
         ShowWarning(kEmptyDirectory);
         return;
     }
-    // A missing directory would otherwise watch the whole volume. Only a text that names a
-    // drive is looked up: anything else (a network path among them) goes to the monitor,
-    // which refuses it without touching the file system.
-    const char16_t* chars = text.Chars();
-    if (IsAsciiLetter(chars[0]) && chars[1] == u':') {
-        CWString directory = text;
-        if (text.Length() == 2) {
-            directory.AppendChar(u'\\');  // "C:" stands for the root of C
-        }
-        if (!platform.IsDirectory(directory)) {
-            ShowWarning(kMissingDirectory);
-            return;
-        }
+    if (IsMissingDirectory(text)) {
+        ShowWarning(kMissingDirectory);
+        return;
     }
     watchedDrive = CWString::TextBefore(text, CWConstString(u":"));
     CMStringArray paths;
@@ -328,6 +372,20 @@ int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWStri
     MainForm* self = FormOf(receiver);
     if (source == &self->monitor && self->Wanted(self->deleteGate)) {
         self->AppendLogLine(CWConstString(u"移到回收站"), oldDir, oldName);
+    }
+    return 0;
+}
+
+int MainForm::OnFileMoved(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
+                          CWString& newName, CWString& oldDir, CWString& newDir) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor && self->Wanted(self->renameGate)) {
+        // No old name: its record came before the watch began, so the former place is unknown.
+        CWString second = CWString::Concat(newName, u"  (原位置:");
+        second = oldName.IsEmpty() ? CWString::Concat(second, u"未知")
+                                   : CWString::Concat(CWString::Concat(second, oldDir), oldName);
+        second = CWString::Concat(second, u")");
+        self->AppendLogLine(CWConstString(u"移动"), newDir, second);
     }
     return 0;
 }

@@ -66,12 +66,19 @@ private:
                              CWString& oldName, CWString& newName, CWString& dir);
     static int OnFileRecycled(void* receiver, void* source, std::uint32_t extra, CWString& drive,
                               CWString& oldName, CWString& oldDir, CWString& newPath);
+    static int OnFileMoved(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                           CWString& oldName, CWString& newName, CWString& oldDir,
+                           CWString& newDir);
 
+    // Starts or stops the watch, unless a start or stop is in progress.
+    void SwitchWatch(bool start);
     void Clear();
     void ChooseDirectory();
     void Start();
     void Stop();
     void ShowWarning(const char16_t* text);
+    // Whether the text names a directory that does not exist on a fixed drive.
+    bool IsMissingDirectory(const CWString& text);
     void SetRunning(bool running);
     // Whether a line of the kind its gate lets through is wanted now (read afresh each time).
     bool Wanted(const std::atomic<HWND>& gate) const;
@@ -94,6 +101,10 @@ private:
     CWString watchedDrive;
     CVolEventObjectPointer* eventHandle;
     VolumePlatform& platform;
+    // A start or stop in progress. Its waits serve messages sent by other threads, and an
+    // automation tool's click is one: a second start or stop inside the first would free
+    // the engine the first still works on.
+    bool switchingWatch = false;
 
     // The windows the worker threads send to, none once the form's window is going.
     std::atomic<HWND> renameGate{nullptr};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -158,6 +159,24 @@ TEST(FormEvents, AnErrorInCreateChildrenLeavesNoWindowAndReachesTheCaller) {
         void CreateChildren() override {
             SampleForm::CreateChildren();
             throw std::runtime_error("no children");
+        }
+    };
+    FailingForm form;
+    EXPECT_THROW(form.CreateTopLevel(), std::runtime_error);
+    EXPECT_EQ(form.Handle(), nullptr);
+    EXPECT_EQ(form.button.Handle(), nullptr);
+}
+
+// The creation of a form runs until it is shown; an error thrown on the way after the
+// platform's window exists (here when its icons are set) reaches the caller as well.
+TEST(FormEvents, AnErrorBeforeTheFirstShowLeavesNoWindowAndReachesTheCaller) {
+    class FailingForm : public SampleForm {
+    public:
+        int OnWindowMessage(WindowMessage& message) override {
+            if (message.message == WM_SETICON) {
+                throw std::runtime_error("no icon");
+            }
+            return SampleForm::OnWindowMessage(message);
         }
     };
     FailingForm form;

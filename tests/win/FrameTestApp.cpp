@@ -1,6 +1,12 @@
 // A test build of the program, run as a process by frame_tests. Its one argument picks
 // what it does:
 //   throw   the main window's creation throws: the error report must follow, exit -1
+//   throw-windows-path
+//           the same, with the WM_DESTROY that Windows (unlike Wine) sends after a failed
+//           WM_CREATE: the report must still show
+//   throw-quit-pending
+//           the same, with a quit message waiting when the error escapes: the report must
+//           still show
 //   stream  the real main window over a simulated drive with changes streaming in; once
 //           lines show, the window is closed: the process must end with 0 within 2 s
 #include <windows.h>
@@ -19,23 +25,66 @@
 
 namespace {
 
+// The first top-level window of a class (and title, unless none) that belongs to a process:
+// other programs, other tests among them, may show windows of the same class meanwhile.
+HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, DWORD process) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, title)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 class ThrowingForm : public CVolWinForm {
 public:
-    void CreateChildren() override { throw std::runtime_error("creation failed"); }
+    explicit ThrowingForm(bool postQuit) : postQuit_(postQuit) {}
+    void CreateChildren() override {
+        if (postQuit_) {
+            PostQuitMessage(0);
+        }
+        throw std::runtime_error("creation failed");
+    }
     int ClientWidth() const override { return 200; }
     int ClientHeight() const override { return 100; }
+
+private:
+    bool postQuit_;
 };
 
 class ThrowingApp : public CVolUserApp {
 public:
+    explicit ThrowingApp(bool postQuit) : form_(postQuit) {}
     CVolWinForm& MainWindow() override { return form_; }
 
 private:
     ThrowingForm form_;
 };
 
-int RunThrowing(HINSTANCE instance) {
-    CVolMFCApp app([] { return std::make_unique<ThrowingApp>(); });
+// Windows destroys a window whose WM_CREATE answered -1 with WM_DESTROY and WM_NCDESTROY;
+// Wine sends only the latter. The hook adds the former once the form's WM_CREATE has
+// returned (in this mode it always fails; Wine's hook does not carry the 32-bit result).
+LRESULT CALLBACK DestroyAfterFailedCreate(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        wchar_t name[32] = {};
+        GetClassNameW(sent->hwnd, name, 32);
+        if (sent->message == WM_CREATE && std::wstring(name) == L"VolWinForm") {
+            SendMessageW(sent->hwnd, WM_DESTROY, 0, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int RunThrowing(HINSTANCE instance, bool windowsPath, bool postQuit) {
+    if (windowsPath) {
+        SetWindowsHookExW(WH_CALLWNDPROCRET, DestroyAfterFailedCreate, nullptr,
+                          GetCurrentThreadId());
+    }
+    CVolMFCApp app([postQuit] { return std::make_unique<ThrowingApp>(postQuit); });
     return app.Run(instance);
 }
 
@@ -56,7 +105,8 @@ int RunStreaming(HINSTANCE instance) {
     const HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread driver([&] {
         HWND window = nullptr;
-        while ((window = FindWindowW(L"VolWinForm", nullptr)) == nullptr) {
+        while ((window = FindWindowOfProcess(L"VolWinForm", nullptr, GetCurrentProcessId())) ==
+               nullptr) {
             Sleep(10);
         }
         const HWND start = GetDlgItem(window, 112);
@@ -89,8 +139,8 @@ int RunStreaming(HINSTANCE instance) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     const std::wstring mode = arguments;
-    if (mode == L"throw") {
-        return RunThrowing(instance);
+    if (mode == L"throw" || mode == L"throw-windows-path" || mode == L"throw-quit-pending") {
+        return RunThrowing(instance, mode == L"throw-windows-path", mode == L"throw-quit-pending");
     }
     if (mode == L"stream") {
         return RunStreaming(instance);

@@ -47,7 +47,7 @@ class MainFormLayout : public ::testing::TestWithParam<double> {
 protected:
     forms_test::ScaleGuard scale{GetParam()};
     Machine machine;
-    MainForm form{machine.platform};
+    MainForm form{machine.probe};
 
     void SetUp() override { ASSERT_TRUE(form.CreateTopLevel()); }
     void TearDown() override {
@@ -136,12 +136,52 @@ TEST_P(MainFormLayout, TabFollowsTheIdsSkippingLabelsAndTheDisabledStop) {
     EXPECT_EQ(visited, (std::vector<int>{101, 102, 103, 105, 106, 107, 108, 111, 112, 101}));
 }
 
+TEST_P(MainFormLayout, ShiftTabGoesBackThroughTheSameStops) {
+    SetForegroundWindow(form.Handle());
+    SetFocus(GetDlgItem(form.Handle(), 101));
+    std::vector<int> visited{GetDlgCtrlID(GetFocus())};
+    const HeldKeys shift{VK_SHIFT};
+    for (int i = 0; i < 9; ++i) {
+        MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_TRUE(form.PreTranslateMessage(tab));
+        forms_test::PumpMessages();
+        visited.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    EXPECT_EQ(visited, (std::vector<int>{101, 112, 111, 108, 107, 106, 105, 103, 102, 101}));
+}
+
+TEST_P(MainFormLayout, CtrlTabInAnEditBoxIsTheBoxsAndLeavesTheFocusThere) {
+    for (const int id : {108, 111}) {
+        SCOPED_TRACE(id);
+        SetFocus(GetDlgItem(form.Handle(), id));
+        const HeldKeys control{VK_CONTROL};
+        MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_FALSE(form.PreTranslateMessage(tab));
+        TranslateMessage(&tab);
+        DispatchMessageW(&tab);
+        forms_test::PumpMessages();
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), id);
+    }
+}
+
 TEST_P(MainFormLayout, EscapeClosesWhereverTheFocusIs) {
     SetFocus(GetDlgItem(form.Handle(), 111));  // the information box, which drops Escape itself
     MSG escape{GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
     EXPECT_TRUE(form.PreTranslateMessage(escape));
     forms_test::PumpMessages();
     EXPECT_EQ(form.Handle(), nullptr);
+}
+
+TEST_P(MainFormLayout, EscapeWithADisabledControlFocusedLeavesTheWindowOpen) {
+    const HWND box = GetDlgItem(form.Handle(), 108);
+    SetFocus(box);
+    // Disabled behind the window manager's back: EnableWindow would take the focus away.
+    SetWindowLongW(box, GWL_STYLE, GetWindowLongW(box, GWL_STYLE) | WS_DISABLED);
+    ASSERT_EQ(GetFocus(), box);
+    MSG escape{box, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    form.PreTranslateMessage(escape);
+    forms_test::PumpMessages();
+    EXPECT_NE(form.Handle(), nullptr);
 }
 
 TEST_P(MainFormLayout, EnterAndCharactersAreLeftToTheFocusedControl) {
@@ -157,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(Scales, MainFormLayout, ::testing::Values(1.0, 1.25, 1.
 TEST(MainFormLayoutExamples, At144DotsPerInchTheDesignedExamplesHold) {
     forms_test::ScaleGuard scale(1.5);
     Machine machine;
-    MainForm form(machine.platform);
+    MainForm form(machine.probe);
     ASSERT_TRUE(form.CreateTopLevel());
     RECT client{};
     GetClientRect(form.Handle(), &client);

@@ -5,15 +5,21 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "FormsTestSupport.h"
+#include "engine/JournalRecords.h"
+#include "engine/VolumePlatform.h"
 #include "runtime/text/Utf8.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
@@ -69,6 +75,7 @@ public:
         return message_;
     }
     bool HasWarningIcon() const { return warningIcon_; }
+    HWND Owner() const { return owner_; }
 
 private:
     void Answer(DWORD uiThread, int button) {
@@ -81,6 +88,7 @@ private:
                     caption_ = U8(WindowText(dialog));
                     message_ = U8(WindowText(GetDlgItem(dialog, 0xFFFF)));
                 }
+                owner_ = GetWindow(dialog, GW_OWNER);
                 // The message box's icon is a static control showing the system's icon.
                 HICON shown = nullptr;
                 EnumChildWindows(dialog, FindIcon, reinterpret_cast<LPARAM>(&shown));
@@ -119,18 +127,96 @@ private:
     std::string caption_;
     std::string message_;
     std::atomic<bool> warningIcon_{false};
+    std::atomic<HWND> owner_{nullptr};
     std::atomic<bool> answered_{false};
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
+// The simulated machine's platform as the window sees it, noting the existence checks
+// that touch a drive that is not fixed: on Windows such a check can stall the window on a
+// network drive or raise the system's "no disk" box on a removable drive without media.
+class ProbedPlatform final : public VolumePlatform {
+public:
+    explicit ProbedPlatform(SimPlatform& inner) : inner_(inner) {}
+
+    std::vector<std::string> ChecksOffFixedDrives() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return offFixed_;
+    }
+
+    bool IsDirectory(const CWString& path) override {
+        if (path.Length() >= 2 && path.Chars()[1] == u':') {
+            CWString root;
+            root.AppendChar(path.First());
+            root.Append(u":\\");
+            if (inner_.QueryDriveType(root) != ntfs::kDriveFixed) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                offFixed_.push_back(ToUtf8(path.View()));
+            }
+        }
+        return inner_.IsDirectory(path);
+    }
+    bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
+        return inner_.GetFileSystemName(rootPath, name);
+    }
+    unsigned QueryDriveType(const CWString& rootPath) override {
+        return inner_.QueryDriveType(rootPath);
+    }
+    PlatformHandle OpenVolume(const CWString& devicePath) override {
+        return inner_.OpenVolume(devicePath);
+    }
+    void CloseVolume(PlatformHandle volume) override { inner_.CloseVolume(volume); }
+    bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
+                         std::uint32_t inSize, void* out, std::uint32_t outSize,
+                         std::uint32_t& returned) override {
+        return inner_.DeviceIoControl(volume, code, in, inSize, out, outSize, returned);
+    }
+    bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
+                               std::uint32_t size) override {
+        return inner_.QueryNameById(volume, fileId, buffer, size);
+    }
+    std::uint64_t GetFileId(const CWString& path) override { return inner_.GetFileId(path); }
+    CWString GetUserSidText() override { return inner_.GetUserSidText(); }
+    std::int64_t CurrentUnixSeconds() override { return inner_.CurrentUnixSeconds(); }
+
+private:
+    SimPlatform& inner_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> offFixed_;
+};
+
+// Holds modifier keys down for this thread (as GetKeyState reads them) while it lives.
+class HeldKeys {
+public:
+    explicit HeldKeys(std::initializer_list<int> keys) {
+        GetKeyboardState(saved_);
+        BYTE held[256];
+        std::copy(std::begin(saved_), std::end(saved_), std::begin(held));
+        for (const int key : keys) {
+            held[key] = 0x80;
+        }
+        SetKeyboardState(held);
+    }
+    HeldKeys(const HeldKeys&) = delete;
+    HeldKeys& operator=(const HeldKeys&) = delete;
+    ~HeldKeys() { SetKeyboardState(saved_); }
+
+private:
+    BYTE saved_[256] = {};
+};
+
 // A simulated machine: C: with C:\data\ (a.txt, sub\) and C:\other\; D: with D:\data\;
-// E: a removable drive with E:\data\.
+// E: a removable drive with E:\data\; N: a network drive with N:\data\. The window sees it
+// through `probe`.
 struct Machine {
     SimPlatform platform;
+    ProbedPlatform probe{platform};
     SimVolume& c = platform.AddDrive(u'C');
     SimVolume& d = platform.AddDrive(u'D');
     SimVolume& e = platform.AddDrive(u'E');
+    SimVolume& n = platform.AddDrive(u'N');
     std::uint64_t data = c.MakeDirectory(SimVolume::kRoot, u"data");
     std::uint64_t a = c.MakeFile(data, u"a.txt", 10);
     std::uint64_t sub = c.MakeDirectory(data, u"sub");
@@ -139,7 +225,9 @@ struct Machine {
     Machine() {
         d.MakeDirectory(SimVolume::kRoot, u"data");
         e.MakeDirectory(SimVolume::kRoot, u"data");
+        n.MakeDirectory(SimVolume::kRoot, u"data");
         platform.SetDriveType(u'E', ntfs::kDriveRemovable);
+        platform.SetDriveType(u'N', ntfs::kDriveRemote);
     }
     // Moves the simulated clock past the set-up, so that a watch started now sees none of it.
     void Later() { platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond); }

@@ -62,13 +62,13 @@ LRESULT CVWnd::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return Process(window, message, wParam, lParam);
     } catch (...) {
         // An error must not unwind through the platform's frames. While the window is
-        // being created it fails the creation and is thrown again by the creating call;
-        // at any other time nothing can handle it.
-        if (!creating_) {
+        // being created and first shown it fails the creation and is thrown again by the
+        // creating call; at any other time nothing can handle it.
+        if (!capturing_) {
             std::terminate();
         }
-        if (creationError_ == nullptr) {
-            creationError_ = std::current_exception();
+        if (capturedError_ == nullptr) {
+            capturedError_ = std::current_exception();
         }
         return message == WM_CREATE ? -1 : 0;
     }
@@ -199,6 +199,29 @@ bool CVWnd::CreateStandardWindow(const wchar_t* className, const ControlCreateIn
     return CreateWindowFor(className, info, false);
 }
 
+bool CVWnd::CaptureErrorsDuring(const std::function<bool()>& step) {
+    if (capturing_) {
+        return step() && capturedError_ == nullptr;
+    }
+    capturing_ = true;
+    capturedError_ = nullptr;
+    bool done = false;
+    try {
+        done = step();
+    } catch (...) {
+        capturing_ = false;
+        throw;
+    }
+    capturing_ = false;
+    if (capturedError_ != nullptr) {
+        if (const HWND window = Handle(); window != nullptr && IsWindow(window)) {
+            DestroyWindow(window);
+        }
+        std::rethrow_exception(std::exchange(capturedError_, nullptr));
+    }
+    return done;
+}
+
 bool CVWnd::CreateWindowFor(const wchar_t* className, const ControlCreateInfo& info,
                             bool ownClass) {
     if (Handle() != nullptr) {
@@ -208,28 +231,22 @@ bool CVWnd::CreateWindowFor(const wchar_t* className, const ControlCreateInfo& i
     const HMENU menu = (info.style & WS_CHILD) != 0
                            ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(info.id))
                            : info.menu;
-    creating_ = true;
-    creationError_ = nullptr;
-    const HWND window = CreateWindowExW(
-        info.exStyle, className, info.caption != nullptr ? info.caption : L"", info.style, info.x,
-        info.y, info.width, info.height, parent, menu, RuntimeModule(), ownClass ? this : nullptr);
-    creating_ = false;
-    if (creationError_ != nullptr) {
-        if (window != nullptr && IsWindow(window)) {
-            DestroyWindow(window);
+    return CaptureErrorsDuring([&] {
+        const HWND window =
+            CreateWindowExW(info.exStyle, className, info.caption != nullptr ? info.caption : L"",
+                            info.style, info.x, info.y, info.width, info.height, parent, menu,
+                            RuntimeModule(), ownClass ? this : nullptr);
+        if (window == nullptr || capturedError_ != nullptr) {
+            return false;
         }
-        std::rethrow_exception(std::exchange(creationError_, nullptr));
-    }
-    if (window == nullptr) {
-        return false;
-    }
-    if (!ownClass) {
-        Attach(window);
-        originalProc_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc)));
-    }
-    // A handler during creation may have destroyed the window again.
-    return Handle() == window;
+        if (!ownClass) {
+            Attach(window);
+            originalProc_ = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc)));
+        }
+        // A handler during creation may have destroyed the window again.
+        return Handle() == window;
+    });
 }
 
 void CVWnd::Attach(HWND window) {

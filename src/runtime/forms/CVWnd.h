@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 
 #include "runtime/forms/CVolWindowProcFilters.h"
 #include "runtime/forms/ControlCreateInfo.h"
@@ -57,6 +58,13 @@ public:
     // from under the message being processed. None while the holder goes away.
     void SetKeeper(CRefObject* keeper) { keeper_ = keeper; }
 
+    // Runs `step`, a creation of this object's window up to its first show, so that an
+    // error thrown by a handler of the window's messages meanwhile does not unwind through
+    // the platform's frames: the first such error is kept, and once `step` has returned the
+    // window is destroyed and the error thrown again. A nested call runs within the
+    // outermost one. At any other time such an error ends the process.
+    bool CaptureErrorsDuring(const std::function<bool()>& step);
+
     // Creates a window of one of the runtime's own classes (registered on first use).
     bool CreateOwnClassWindow(const wchar_t* className, const ControlCreateInfo& info);
     // Creates a window of a standard class and subclasses it.
@@ -97,7 +105,7 @@ private:
     bool visible_ = false;
     CRefObject* keeper_ = nullptr;
     // An error thrown by a handler while this object's window is being created: carried
-    // out of CreateWindowEx and thrown again by the creating call.
-    bool creating_ = false;
-    std::exception_ptr creationError_;
+    // out of the platform's calls and thrown again by the creating call.
+    bool capturing_ = false;
+    std::exception_ptr capturedError_;
 };

@@ -15,6 +15,10 @@ void CVWnd_Button::SetBackColour(COLORREF colour) {
 }
 
 LRESULT CVWnd_Button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSCOLORCHANGE && backColour_ == kSystemColour) {
+        SetBackColour(kSystemColour);  // a brush of the new button face
+        InvalidateRect(Handle(), nullptr, TRUE);
+    }
     // Everything but a plain push button (check boxes, radio buttons, group boxes) gets the
     // background colour behind its text.
     if (message == WM_ERASEBKGND && (GetWindowLongPtrW(Handle(), GWL_STYLE) & 7) != 0) {

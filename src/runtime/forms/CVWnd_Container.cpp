@@ -57,6 +57,14 @@ LRESULT CVWnd_Container::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(font_);
+        case WM_SYSCOLORCHANGE:
+            // Only top-level windows hear of a change of the system colours; the controls
+            // that keep brushes of them are told by their parent.
+            for (HWND child = GetWindow(Handle(), GW_CHILD); child != nullptr;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                SendMessageW(child, WM_SYSCOLORCHANGE, wParam, lParam);
+            }
+            break;
         default:
             break;
     }

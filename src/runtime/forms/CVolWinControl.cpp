@@ -46,11 +46,15 @@ bool CVolWinControl::Create(ControlCreateInfo& info) {
     }
     info.font = holder_->EnsureFont();
     SettleSize(info);
-    if (!CreateKindWindow(info) || Handle() == nullptr) {
-        return false;
-    }
-    FinishCreation(info);
-    return true;
+    // The creation lasts until the window is shown and set up (a form shows itself in its
+    // kind's step): until then the errors of its handlers are the creating call's to throw.
+    return native.CaptureErrorsDuring([&] {
+        if (!CreateKindWindow(info) || Handle() == nullptr) {
+            return false;
+        }
+        FinishCreation(info);
+        return true;
+    });
 }
 
 void CVolWinControl::FinishCreation(ControlCreateInfo& info) {

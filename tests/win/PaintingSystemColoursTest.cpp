@@ -1,0 +1,86 @@
+// Colours that follow the system's after the user changes them (a high-contrast theme).
+// The change is made for the whole session, so this suite runs alone.
+
+#include <gtest/gtest.h>
+
+#include "FormsTestSupport.h"
+#include "runtime/forms/CVWnd_Button.h"
+
+using namespace forms_test;
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 160, 0);
+
+// Gives one system colour another value while it lives; SetSysColors tells every
+// top-level window with WM_SYSCOLORCHANGE, as a change in the control panel does.
+class SystemColourChange {
+public:
+    SystemColourChange(int index, COLORREF colour) : index_(index), saved_(GetSysColor(index)) {
+        SetSysColors(1, &index_, &colour);
+    }
+    SystemColourChange(const SystemColourChange&) = delete;
+    SystemColourChange& operator=(const SystemColourChange&) = delete;
+    ~SystemColourChange() { SetSysColors(1, &index_, &saved_); }
+
+private:
+    int index_;
+    COLORREF saved_;
+};
+
+// The colour a button's window erases its background with, read back from a bitmap.
+COLORREF ErasedColour(const CVolWinControl& control) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 8;
+    info.bmiHeader.biHeight = -8;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    RECT all{0, 0, 8, 8};
+    const HBRUSH green = CreateSolidBrush(kGreen);
+    FillRect(dc, &all, green);
+    DeleteObject(green);
+    SendMessageW(control.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const COLORREF colour = GetPixel(dc, 4, 4);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return colour;
+}
+
+COLORREF BrushColour(HBRUSH brush) {
+    LOGBRUSH described{};
+    GetObjectW(brush, sizeof described, &described);
+    return described.lbColor;
+}
+
+TEST(SystemColours, ButtonsAndCheckBoxesTakeTheNewButtonFaceAndFixedColoursStay) {
+    SampleForm form;
+    ASSERT_TRUE(form.CreateTopLevel());
+    CVolWinCheckBox ownColour;
+    ASSERT_TRUE(ownColour.Create(&form, 0, 0, 60, 20, 150));
+    ownColour.SetBackColour(kRed);
+    const auto& button = static_cast<const CVWnd_Button&>(form.button.NativeWindow());
+    const COLORREF before = GetSysColor(COLOR_BTNFACE);
+    ASSERT_EQ(ErasedColour(form.check), before);
+    const COLORREF changed = before == RGB(0, 0, 128) ? RGB(128, 0, 0) : RGB(0, 0, 128);
+    {
+        const SystemColourChange change(COLOR_BTNFACE, changed);
+        ASSERT_EQ(GetSysColor(COLOR_BTNFACE), changed);
+        PumpMessages();
+        EXPECT_EQ(ErasedColour(form.check), changed);
+        EXPECT_EQ(BrushColour(button.BackBrush()), changed);
+        EXPECT_EQ(ErasedColour(ownColour), kRed);
+    }
+    PumpMessages();
+    EXPECT_EQ(ErasedColour(form.check), before);
+    DestroyWindow(form.Handle());
+}
+
+}  // namespace
