@@ -19,6 +19,10 @@ constexpr std::uint64_t kMinSlots = 16;  // a free slot always remains, which en
 // The home of a key scales its 32-bit hash onto the slots.
 constexpr std::uint64_t kMaxSlots = std::uint64_t{1} << 32;
 
+std::size_t NextOld(std::size_t at, std::size_t size) {
+    return at + 1 == size ? 0 : at + 1;
+}
+
 }  // namespace
 
 void FileRecordIndex::Insert(std::uint64_t directory, std::uint64_t parent) {
@@ -52,7 +56,7 @@ void FileRecordIndex::Erase(std::uint64_t directory) {
     // Backward shift: the entries after it move one slot nearer their homes, up to a free
     // slot or an entry already at home, so every probe still finds what it looks for.
     for (std::size_t next = NextSlot(at);
-         slots_[next].key != kFreeKey && DistanceOf(slots_[next].key, next) != 0;
+         slots_[next].key != kFreeKey && HomeOf(Hash(slots_[next].key)) != next;
          next = NextSlot(next)) {
         slots_[at] = slots_[next];
         at = next;
@@ -75,7 +79,7 @@ std::size_t FileRecordIndex::LongestProbe() const {
     std::size_t longest = 0;
     for (std::size_t at = 0; at < slots_.size(); ++at) {
         if (slots_[at].key != kFreeKey) {
-            longest = std::max(longest, DistanceOf(slots_[at].key, at));
+            longest = std::max(longest, DistanceFrom(HomeOf(Hash(slots_[at].key)), at));
         }
     }
     return longest;
@@ -86,7 +90,8 @@ std::uint64_t FileRecordIndex::MaxSlots() const {
 }
 
 void FileRecordIndex::Place(Slot entry) {
-    std::size_t at = HomeOf(entry.key);
+    std::uint64_t hash = Hash(entry.key);
+    std::size_t at = HomeOf(hash);
     for (std::size_t distance = 0;; ++distance) {
         Slot& slot = slots_[at];
         if (slot.key == kFreeKey) {
@@ -94,10 +99,13 @@ void FileRecordIndex::Place(Slot entry) {
             ++used_;
             return;
         }
-        // The entry further from its home takes the slot; the other one moves on.
-        const std::size_t residentDistance = DistanceOf(slot.key, at);
-        if (residentDistance < distance) {
+        // The entry that comes first in the order of homes, then hashes, takes the slot
+        // (Robin Hood: the one further from its home); the other one moves on.
+        const std::uint64_t residentHash = Hash(slot.key);
+        const std::size_t residentDistance = DistanceFrom(HomeOf(residentHash), at);
+        if (residentDistance < distance || (residentDistance == distance && residentHash > hash)) {
             std::swap(slot, entry);
+            hash = residentHash;
             distance = residentDistance;
         }
         at = NextSlot(at);
@@ -114,17 +122,35 @@ void FileRecordIndex::Rehash(std::uint64_t slotCount) {
     if (old.empty()) {
         return;
     }
-    // After a free slot the entries lie in the order of their homes, and so of their hashes:
-    // moved in that order, they fill the new table front to back rather than at random.
-    std::size_t start = 0;
-    while (old[start].key != kFreeKey) {
-        ++start;
+    // From its first free slot on, the old table holds its entries in the order of their
+    // hashes, and homes rise with the hash: moved in that order, each entry goes to its new
+    // home or just after the one before, front to back, without a search. The few that
+    // would run past the end, and any out of order, take the general way.
+    std::size_t at = 0;
+    while (old[at].key != kFreeKey) {
+        ++at;
     }
-    std::size_t at = start;
-    do {
-        at = at + 1 == old.size() ? 0 : at + 1;
-        if (old[at].key != kFreeKey) {
-            Place(old[at]);
+    const std::size_t first = at;
+    std::size_t next = 0;  // the first slot after those filled in order
+    std::uint64_t lastHash = 0;
+    bool inOrder = true;
+    for (at = NextOld(first, old.size()); at != first; at = NextOld(at, old.size())) {
+        const Slot& entry = old[at];
+        if (entry.key == kFreeKey) {
+            continue;
         }
-    } while (at != start);
+        if (inOrder) {
+            const std::uint64_t hash = Hash(entry.key);
+            const std::size_t to = std::max(HomeOf(hash), next);
+            if (hash >= lastHash && to < slots_.size()) {
+                slots_[to] = entry;
+                ++used_;
+                next = to + 1;
+                lastHash = hash;
+                continue;
+            }
+            inOrder = false;
+        }
+        Place(entry);
+    }
 }

@@ -64,16 +64,17 @@ private:
 
     // File references are dense record numbers under a 16-bit sequence. The fold carries
     // the high half into every bit of the product, whose high half then depends on every
-    // bit of the key: dense numbers land evenly spread (Fibonacci hashing).
+    // bit of the key: dense numbers land evenly spread (Fibonacci hashing). A bijection, so
+    // distinct keys never share a hash.
     static std::uint64_t Hash(std::uint64_t key) {
         return (key ^ (key >> 32)) * 0x9E3779B97F4A7C15ULL;
     }
-    // The hash's high 32 bits scaled onto the slots (no power-of-two mask, no division).
-    std::size_t HomeOf(std::uint64_t key) const {
-        return static_cast<std::size_t>(((Hash(key) >> 32) * slots_.size()) >> 32);
+    // The slot an entry belongs in: the hash's high 32 bits scaled onto the slots (no
+    // power-of-two mask, no division). Rises with the hash.
+    std::size_t HomeOf(std::uint64_t hash) const {
+        return static_cast<std::size_t>(((hash >> 32) * slots_.size()) >> 32);
     }
-    std::size_t DistanceOf(std::uint64_t key, std::size_t at) const {
-        const std::size_t home = HomeOf(key);
+    std::size_t DistanceFrom(std::size_t home, std::size_t at) const {
         return at >= home ? at - home : at + slots_.size() - home;
     }
 
@@ -84,15 +85,22 @@ private:
         if (used_ == 0) {
             return kNowhere;
         }
-        std::size_t at = HomeOf(key);
+        const std::uint64_t hash = Hash(key);
+        std::size_t at = HomeOf(hash);
         for (std::size_t distance = 0;; ++distance) {
             const std::uint64_t resident = slots_[at].key;
             if (resident == key) {
                 return at;
             }
-            // Robin Hood order: past an entry that lies nearer its home than the key would,
-            // the key cannot be.
-            if (resident == kFreeKey || DistanceOf(resident, at) < distance) {
+            if (resident == kFreeKey) {
+                return kNowhere;
+            }
+            // A run holds its entries in the order of their homes, and of their hashes
+            // within one home: past an entry that would come after the key, it is not there.
+            const std::uint64_t residentHash = Hash(resident);
+            const std::size_t residentDistance = DistanceFrom(HomeOf(residentHash), at);
+            if (residentDistance < distance ||
+                (residentDistance == distance && residentHash > hash)) {
                 return kNowhere;
             }
             at = NextSlot(at);
@@ -100,7 +108,8 @@ private:
     }
     std::size_t NextSlot(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
 
-    // Places an entry whose key the table does not hold, moving richer entries on.
+    // Places an entry whose key the table does not hold, in its order in its run; the
+    // entries after it move on by one.
     void Place(Slot entry);
     void Rehash(std::uint64_t slotCount);
     std::uint64_t MaxSlots() const;

@@ -59,12 +59,12 @@ TEST(FileRecordIndex, HoldsAnyKeyAndParentIncludingZeroAndAllOnes) {
 // The keys of one run of operations: reference numbers as volumes hand them out, and as
 // malformed records might.
 enum class Keys {
-    kDenseRecords,         // record numbers one after another, sequence 1
-    kRandomSequences,      // dense records under any 16-bit sequence
-    kSequencesOfOneRecord, // one record reused again and again
-    kStride64K,            // only bits 16 and up vary
-    kStride4G,             // only the high half varies
-    kAnyBits,              // anything, 0 and all ones first
+    kDenseRecords,          // record numbers one after another, sequence 1
+    kRandomSequences,       // dense records under any 16-bit sequence
+    kSequencesOfOneRecord,  // one record reused again and again
+    kStride64K,             // only bits 16 and up vary
+    kStride4G,              // only the high half varies
+    kAnyBits,               // anything, 0 and all ones first
 };
 
 std::vector<std::uint64_t> MakeKeys(Keys kind, std::size_t count, std::mt19937_64& random) {
@@ -136,10 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
 struct Sequence {
     const char* name;
     Keys keys;
-    std::size_t keyCount;   // the keys the operations pick from
+    std::size_t keyCount;  // the keys the operations pick from
     std::size_t steps;
-    int insertPercent;      // the rest is split evenly between erase and re-point
-    std::size_t reserve;    // a hint given before the first step, 0 for none
+    int insertPercent;    // the rest is split evenly between erase and re-point
+    std::size_t reserve;  // a hint given before the first step, 0 for none
 };
 
 void PrintTo(const Sequence& sequence, std::ostream* out) {
