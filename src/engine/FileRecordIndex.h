@@ -9,11 +9,13 @@
 // first entry of a key; a move is an erase followed by an insert.
 //
 // Every close record on the volume walks this index up towards the root, so it is a flat
-// open-addressed table (Robin Hood linear probing): a lookup is one short run of adjacent
-// 16-byte slots instead of a descent through a tree of separately allocated nodes. Its
-// slot count need not be a power of two, which lets growth by a quarter keep the table at
-// least 70% full, under 23 bytes per directory at any size. Deletion shifts the following
-// entries back, so no tombstones build up.
+// open-addressed table: a lookup reads one short run of adjacent 16-byte slots instead of
+// descending through a tree of separately allocated nodes. Runs keep Robin Hood order (by
+// home, and by hash within one home), which keeps them short at 7/8 full and lets a lookup
+// stop early. The slot count need not be a power of two, so growth adds just a quarter: a
+// table that has grown is at least 70% full, under 23 bytes per directory at any size.
+// Deletion shifts the following entries back, so no tombstones build up; the table never
+// shrinks.
 class FileRecordIndex {
 public:
     // Inserts directory -> parent unless the directory is already there.
