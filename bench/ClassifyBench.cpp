@@ -2,11 +2,21 @@
 // 4096-byte read result, with the ancestry test and the name query of every record against
 // a simulated volume; beside it, in the same run, the walk alone over the same batch with
 // its time filter and a bare loop over the record lengths, for the ratios.
+//
+// Then the same at the size of a large file server: an index of 1,000,000 directories and
+// close records in directories eight levels deep outside the watched tree, which the
+// classifier drops after walking their ancestry up to the root; beside it the walk alone,
+// over the directory index and over the std::map it replaced, kept here as the baseline.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <numeric>
+#include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/BatchWalk.h"
@@ -18,9 +28,10 @@ namespace {
 
 constexpr std::int64_t kWatchStart = 133000000000000000LL;
 
-// One read result: the next USN, then close records of content changes of files in
-// `parent`, names of 12 to 30 characters, all stamped after the start.
-std::vector<std::uint8_t> MakeBatch(std::uint64_t parent) {
+// One read result: the next USN, then close records of content changes of files in the
+// directories `nextParent` names, names of 12 to 30 characters, all stamped after the start.
+template <class NextParent>
+std::vector<std::uint8_t> MakeBatch(NextParent nextParent) {
     std::vector<std::uint8_t> batch(4096, 0);
     std::size_t offset = 8;
     for (int i = 0;; ++i) {
@@ -35,7 +46,7 @@ std::vector<std::uint8_t> MakeBatch(std::uint64_t parent) {
         h.RecordLength = static_cast<std::uint32_t>(length);
         h.MajorVersion = 2;
         h.FileReferenceNumber = ntfs::MakeFileReference(1000 + i, 1);
-        h.ParentFileReferenceNumber = parent;
+        h.ParentFileReferenceNumber = nextParent();
         h.Usn = static_cast<std::int64_t>(offset);
         h.TimeStamp = kWatchStart + 1;
         h.Reason = ntfs::kReasonClose | ntfs::kReasonDataExtend;
@@ -95,7 +106,7 @@ void BM_ClassifyCloseRecords(benchmark::State& state) {
     const WatchScope scope{volume.platform, volume.handle, root, recycle,
                            &watched,        &volume.index, slots};
     ChangeClassifier classifier(scope);
-    const auto batch = MakeBatch(volume.levels[7]);
+    const auto batch = MakeBatch([&] { return volume.levels[7]; });
     for (auto _ : state) {
         journal::WalkBatch(batch.data(), batch.size(), kWatchStart,
                            [&](const ntfs::UsnRecordV2& r) { classifier.ClassifyRecord(r); });
@@ -107,7 +118,7 @@ BENCHMARK(BM_ClassifyCloseRecords)->Arg(0)->Arg(7);
 
 // The walk alone, handing each record to a stand-in for classification.
 void BM_WalkOnly(benchmark::State& state) {
-    const auto batch = MakeBatch(ntfs::kRootFileReference);
+    const auto batch = MakeBatch([] { return ntfs::kRootFileReference; });
     for (auto _ : state) {
         std::uint64_t handed = 0;
         journal::WalkBatch(batch.data(), batch.size(), kWatchStart,
@@ -122,7 +133,7 @@ BENCHMARK(BM_WalkOnly);
 
 // A loop that only steps over the records by their lengths.
 void BM_BareLengthSum(benchmark::State& state) {
-    const auto batch = MakeBatch(ntfs::kRootFileReference);
+    const auto batch = MakeBatch([] { return ntfs::kRootFileReference; });
     for (auto _ : state) {
         std::uint64_t sum = 0;
         std::size_t offset = 8;
@@ -137,6 +148,167 @@ void BM_BareLengthSum(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * CountRecords(batch));
 }
 BENCHMARK(BM_BareLengthSum);
+
+// The directory index before the flat table, kept only as the baseline of the walk.
+class MapParentIndex {
+public:
+    void Insert(std::uint64_t directory, std::uint64_t parent) {
+        parents_.emplace(directory, parent);
+    }
+    bool FindParent(std::uint64_t directory, std::uint64_t& parent) const {
+        const auto it = parents_.find(directory);
+        if (it == parents_.end()) {
+            return false;
+        }
+        parent = it->second;
+        return true;
+    }
+
+private:
+    std::map<std::uint64_t, std::uint64_t> parents_;
+};
+
+// The ancestry test as the classifier makes it, over either index.
+template <class Index>
+bool IsInsideWatched(const Index& index, const std::set<std::uint64_t>& watched,
+                     std::uint64_t directory) {
+    for (int depth = 0; depth < ChangeClassifier::kMaxAncestry; ++depth) {
+        if (watched.count(directory) != 0) {
+            return true;
+        }
+        std::uint64_t parent = 0;
+        if (!index.FindParent(directory, parent) || parent == directory) {
+            return false;
+        }
+        directory = parent;
+    }
+    return false;
+}
+
+// 1,000,000 directories in eight levels of 125,000, each below a random one of the level
+// above, the first level below the root; and one more below the root, the watched one,
+// with nothing below it. Record numbers are handed out densely, four files between two
+// directories, in an order unrelated to the tree, and both indexes are filled in the
+// order of the master file table, as the enumeration fills them.
+struct MillionDirectories {
+    static constexpr int kLevels = 8;
+    static constexpr int kPerLevel = 125000;
+
+    FileRecordIndex index;
+    MapParentIndex map;
+    std::set<std::uint64_t> watched;
+    // Read results of close records in random directories of the eighth level.
+    std::vector<std::vector<std::uint8_t>> batches;
+
+    MillionDirectories() {
+        std::mt19937_64 random(17);
+        const int count = kLevels * kPerLevel + 1;
+        std::vector<std::uint64_t> references(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const std::uint64_t record = 64 + 5 * static_cast<std::uint64_t>(i);
+            references[static_cast<std::size_t>(i)] =
+                ntfs::MakeFileReference(record, static_cast<std::uint16_t>(1 + record % 13));
+        }
+        std::shuffle(references.begin(), references.end(), random);
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> entries;
+        entries.reserve(references.size());
+        for (int i = 0; i < kLevels * kPerLevel; ++i) {
+            const std::uint64_t parent =
+                i < kPerLevel ? ntfs::kRootFileReference
+                              : references[static_cast<std::size_t>(
+                                    (i / kPerLevel - 1) * kPerLevel + random() % kPerLevel)];
+            entries.emplace_back(references[static_cast<std::size_t>(i)], parent);
+        }
+        watched.insert(references.back());
+        entries.emplace_back(references.back(), ntfs::kRootFileReference);
+        std::sort(entries.begin(), entries.end());
+        for (const auto& [directory, parent] : entries) {
+            index.Insert(directory, parent);
+            map.Insert(directory, parent);
+        }
+        const auto deepest = references.begin() + (kLevels - 1) * kPerLevel;
+        for (int i = 0; i < 4096; ++i) {
+            batches.push_back(MakeBatch([&] { return deepest[random() % kPerLevel]; }));
+        }
+    }
+};
+
+MillionDirectories& Million() {
+    static MillionDirectories directories;
+    return directories;
+}
+
+// Close records in directories eight levels deep outside the watched tree, through the
+// walk of the read result and the classifier, which drops every one after the ancestry
+// walk.
+void BM_ClassifyOutsideTheTree(benchmark::State& state) {
+    MillionDirectories& directories = Million();
+    SimPlatform platform;
+    platform.AddDrive(u'C');
+    const PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
+    const CWString root(u"C:\\");
+    const CWString recycle(u"C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1000\\");
+    std::int64_t reported = 0;
+    WatcherSlots slots;
+    slots.OnContentChanged = [&reported](CWString&, CWString&, int, FileTime&, int) {
+        ++reported;
+        return 0;
+    };
+    const WatchScope scope{platform,           handle, root, recycle, &directories.watched,
+                           &directories.index, slots};
+    ChangeClassifier classifier(scope);
+    std::int64_t records = 0;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const auto& batch = directories.batches[next++ % directories.batches.size()];
+        journal::WalkBatch(batch.data(), batch.size(), kWatchStart,
+                           [&](const ntfs::UsnRecordV2& r) {
+                               classifier.ClassifyRecord(r);
+                               ++records;
+                           });
+    }
+    platform.CloseVolume(handle);
+    if (reported != 0) {
+        state.SkipWithError("a record outside the watched tree was reported");
+    }
+    state.SetItemsProcessed(records);
+}
+BENCHMARK(BM_ClassifyOutsideTheTree);
+
+// The ancestry walk alone for the same records, over the directory index or the old map.
+template <class Index>
+void AncestryWalk(benchmark::State& state, const MillionDirectories& directories,
+                  const Index& index) {
+    std::vector<std::vector<std::uint64_t>> parents;
+    for (const auto& batch : directories.batches) {
+        parents.emplace_back();
+        journal::WalkBatch(batch.data(), batch.size(), INT64_MIN, [&](const ntfs::UsnRecordV2& r) {
+            parents.back().push_back(r.ParentFileReferenceNumber());
+        });
+    }
+    std::int64_t records = 0;
+    std::int64_t inside = 0;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        for (const std::uint64_t parent : parents[next++ % parents.size()]) {
+            inside += IsInsideWatched(index, directories.watched, parent) ? 1 : 0;
+            ++records;
+        }
+    }
+    if (inside != 0) {
+        state.SkipWithError("a directory outside the watched tree was found inside");
+    }
+    state.SetItemsProcessed(records);
+}
+void BM_AncestryWalkDirectoryIndex(benchmark::State& state) {
+    AncestryWalk(state, Million(), Million().index);
+}
+BENCHMARK(BM_AncestryWalkDirectoryIndex);
+
+void BM_AncestryWalkStdMapBaseline(benchmark::State& state) {
+    AncestryWalk(state, Million(), Million().map);
+}
+BENCHMARK(BM_AncestryWalkStdMapBaseline);
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// The simulated volume at the size of a real system volume, for the benchmarks: a million
-// entries, 200,000 of them directories (1,000 top directories of 199 subdirectories each),
-// four files in every directory.
+// The simulated volume at the size of a real system volume, for the benchmarks: by default
+// a million entries, 200,000 of them directories (1,000 top directories, the others spread
+// evenly below them), four files in every directory.
 
 #include <cstdint>
 #include <string>
@@ -24,16 +24,17 @@ inline std::u16string NameOf(const char16_t* stem, int i) {
     return name;
 }
 
-inline void Populate(SimVolume& volume) {
+inline void Populate(SimVolume& volume, int directoryCount = kDirectories,
+                     int filesPerDirectory = kFilesPerDirectory) {
     std::vector<std::uint64_t> directories;
-    directories.reserve(kDirectories);
-    for (int i = 0; i < kDirectories; ++i) {
+    directories.reserve(static_cast<std::size_t>(directoryCount));
+    for (int i = 0; i < directoryCount; ++i) {
         const std::uint64_t parent = i < 1000 ? SimVolume::kRoot : directories[i % 1000];
         directories.push_back(
             volume.AddExisting(parent, NameOf(u"directory ", i), ntfs::kAttributeDirectory));
     }
-    for (int i = 0; i < kDirectories * kFilesPerDirectory; ++i) {
-        volume.AddExisting(directories[i % kDirectories], NameOf(u"document ", i) + u".txt");
+    for (int i = 0; i < directoryCount * filesPerDirectory; ++i) {
+        volume.AddExisting(directories[i % directoryCount], NameOf(u"document ", i) + u".txt");
     }
 }
 

@@ -8,7 +8,8 @@
 #include "engine/JournalRecords.h"
 
 void EnumerateDirectories(VolumePlatform& platform, PlatformHandle volume, const StopSignal& stop,
-                          FileRecordIndex& index) {
+                          FileRecordIndex& index, std::size_t expectedDirectories) {
+    index.Reserve(expectedDirectories);
     ntfs::MftEnumDataV0 request{0, 0, 0x7FFFFFFFFFFFFFFFLL};
     std::vector<std::uint8_t> buffer(kEnumBufferSize, 0);
     while (!stop.IsSet()) {

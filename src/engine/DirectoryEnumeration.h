@@ -7,7 +7,9 @@
 // Enters every directory of the volume's master file table into `index` with its parent,
 // reading the table in portions of kEnumBufferSize bytes. Ends at the table's end (the
 // request fails), at any other failure, or at a stop, which it looks at between requests.
+// A caller that knows about how many directories the volume holds (from an earlier
+// enumeration of it) passes that number, and the index is sized for them at once.
 constexpr std::uint32_t kEnumBufferSize = 10240;
 
 void EnumerateDirectories(VolumePlatform& platform, PlatformHandle volume, const StopSignal& stop,
-                          FileRecordIndex& index);
+                          FileRecordIndex& index, std::size_t expectedDirectories = 0);

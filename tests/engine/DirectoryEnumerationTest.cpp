@@ -61,6 +61,21 @@ TEST_F(Enumeration, EveryDirectoryIsEnteredWithItsParentAndFilesAreNot) {
     EXPECT_GT(volume.RequestCount(ntfs::kFsctlEnumUsnData), 10u);
 }
 
+TEST_F(Enumeration, AKnownCountSizesTheIndexOnceForAllItsDirectories) {
+    constexpr std::size_t kDirectories = 3000;
+    for (std::size_t i = 0; i < kDirectories; ++i) {
+        volume.AddExisting(SimVolume::kRoot, u"d" + FromUtf8(std::to_string(i)),
+                           ntfs::kAttributeDirectory);
+    }
+    handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
+    EnumerateDirectories(platform, handle, stop, index, kDirectories + 8);
+    FileRecordIndex sizedOnce;
+    sizedOnce.Reserve(kDirectories + 8);
+    EXPECT_EQ(index.TableBytes(), sizedOnce.TableBytes());
+    EXPECT_GE(index.Size(), kDirectories);
+    EXPECT_EQ(ParentOf(volume.Lookup(u"\\d2999")), SimVolume::kRoot);
+}
+
 TEST_F(Enumeration, AFailedRequestEndsItWithWhatWasCollected) {
     for (int i = 0; i < 2000; ++i) {
         volume.AddExisting(SimVolume::kRoot, u"d" + FromUtf8(std::to_string(i)),
@@ -84,23 +99,6 @@ TEST_F(Enumeration, AStopSetBeforehandEnumeratesNothing) {
     Enumerate();
     EXPECT_EQ(index.Size(), 0u);
     EXPECT_EQ(volume.RequestCount(ntfs::kFsctlEnumUsnData), 0u);
-}
-
-TEST(FileRecordIndex, KeepsTheFirstEntryOfAKeyAndMovesByEraseAndInsert) {
-    FileRecordIndex index;
-    index.Insert(10, 5);
-    index.Insert(10, 7);
-    std::uint64_t parent = 0;
-    ASSERT_TRUE(index.FindParent(10, parent));
-    EXPECT_EQ(parent, 5u);
-    index.Repoint(10, 8);
-    ASSERT_TRUE(index.FindParent(10, parent));
-    EXPECT_EQ(parent, 8u);
-    index.Erase(10);
-    EXPECT_FALSE(index.FindParent(10, parent));
-    // All 64 bits count: a reused record with a higher sequence is another directory.
-    index.Insert(ntfs::MakeFileReference(40, 1), 5);
-    EXPECT_FALSE(index.FindParent(ntfs::MakeFileReference(40, 2), parent));
 }
 
 }  // namespace
