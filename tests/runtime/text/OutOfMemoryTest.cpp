@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/text/CVolMem.h"
+#include "runtime/text/CWString.h"
 
 namespace {
 
@@ -17,6 +18,30 @@ TEST(OutOfMemoryDeathTest, AnAllocationThatFailsEndsTheProcessWithMinusOne) {
         {
             CVolMem mem;
             mem.Resize(0x7FFFFFF0);
+        },
+        ::testing::ExitedWithCode(kExitMinusOne), "");
+}
+
+// A count whose byte size cannot be expressed is an allocation that cannot succeed: the
+// process ends as on any failed allocation, before a unit is read.
+TEST(OutOfMemoryDeathTest, ACountTooLargeForTheBufferEndsTheProcess) {
+    static const char16_t few[] = u"ab";
+    EXPECT_EXIT(
+        {
+            CWString text;
+            text.AppendChars(few, 0x40000000);
+        },
+        ::testing::ExitedWithCode(kExitMinusOne), "");
+    EXPECT_EXIT(
+        {
+            CWString text(u"x");
+            text.AppendChars(few, 0x7FFFFFFF);
+        },
+        ::testing::ExitedWithCode(kExitMinusOne), "");
+    EXPECT_EXIT(
+        {
+            CWString text(u"x");
+            text.AssignChars(few, 0x40000000);
         },
         ::testing::ExitedWithCode(kExitMinusOne), "");
 }
