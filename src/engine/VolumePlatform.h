@@ -30,9 +30,14 @@ public:
     virtual void CloseVolume(PlatformHandle volume) = 0;
 
     // DeviceIoControl(volume, code, in, inSize, out, outSize, &returned, no OVERLAPPED).
+    // After a failure LastError tells why.
     virtual bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                                  std::uint32_t inSize, void* out, std::uint32_t outSize,
                                  std::uint32_t& returned) = 0;
+
+    // GetLastError: the Win32 error of the calling thread's last failed call of this
+    // platform. Asked right after the call, with no other call in between.
+    virtual std::uint32_t LastError() const = 0;
 
     // Whether NtCreateFile and NtQueryInformationFile were found in ntdll.dll.
     virtual bool HasOpenByIdCalls() = 0;

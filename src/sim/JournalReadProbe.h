@@ -34,6 +34,7 @@ public:
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t& returned) override;
+    std::uint32_t LastError() const override { return inner_.LastError(); }
     bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
     std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
                                std::uint32_t size) override {

@@ -435,23 +435,38 @@ std::optional<ntfs::UsnJournalDataV0> SimVolume::JournalData() const {
 
 void SimVolume::CreateJournal(std::uint64_t maximumSize, std::uint64_t allocationDelta) {
     const Lock lock(mutex_);
-    if (journal_.IsActive()) {
-        journal_.Resize(maximumSize, allocationDelta);
-    } else {
-        journal_.Create(NewJournalId(), maximumSize, allocationDelta);
-    }
+    deletion_.Finish();
+    CreateJournalLocked(maximumSize, allocationDelta);
 }
 
 void SimVolume::RecreateJournal() {
     const Lock lock(mutex_);
     const ntfs::UsnJournalDataV0 old = journal_.Data();
+    deletion_.Finish();
     journal_.Delete();
     journal_.Create(NewJournalId(), old.MaximumSize, old.AllocationDelta);
 }
 
 void SimVolume::DeleteJournal() {
     const Lock lock(mutex_);
+    deletion_.Finish();
     journal_.Delete();
+}
+
+void SimVolume::DeleteJournalInBackground(int requests) {
+    const Lock lock(mutex_);
+    journal_.Delete();
+    deletion_.Begin(requests);
+}
+
+void SimVolume::FinishJournalDeletion() {
+    const Lock lock(mutex_);
+    deletion_.Finish();
+}
+
+bool SimVolume::JournalDeletionInProgress() const {
+    const Lock lock(mutex_);
+    return deletion_.InProgress();
 }
 
 void SimVolume::DropRecordsBefore(std::int64_t usn) {
@@ -919,17 +934,22 @@ std::uint32_t SimVolume::AnswerLocked(std::uint32_t code, const std::uint8_t* in
         --failuresLeft_;
         return failError_;
     }
+    if (code == ntfs::kFsctlDeleteUsnJournal) {
+        return DeleteJournalLocked(in, inSize);
+    }
+    const bool onTheJournal = code == ntfs::kFsctlCreateUsnJournal ||
+                              code == ntfs::kFsctlQueryUsnJournal ||
+                              code == ntfs::kFsctlReadUsnJournal || code == ntfs::kFsctlEnumUsnData;
+    if (onTheJournal && deletion_.Meet()) {
+        return win32::kErrorJournalDeleteInProgress;
+    }
     switch (code) {
         case ntfs::kFsctlCreateUsnJournal: {
             if (inSize < sizeof(ntfs::CreateUsnJournalData)) {
                 return win32::kErrorInvalidParameter;
             }
             const auto request = ntfs::ReadStruct<ntfs::CreateUsnJournalData>(in);
-            if (journal_.IsActive()) {
-                journal_.Resize(request.MaximumSize, request.AllocationDelta);
-            } else {
-                journal_.Create(NewJournalId(), request.MaximumSize, request.AllocationDelta);
-            }
+            CreateJournalLocked(request.MaximumSize, request.AllocationDelta);
             return win32::kErrorSuccess;
         }
         case ntfs::kFsctlQueryUsnJournal: {
@@ -959,27 +979,49 @@ std::uint32_t SimVolume::AnswerLocked(std::uint32_t code, const std::uint8_t* in
             }
             return files_.Enumerate(ntfs::ReadStruct<ntfs::MftEnumDataV0>(in), out, outSize,
                                     returned);
-        case ntfs::kFsctlDeleteUsnJournal: {
-            if (inSize < sizeof(ntfs::DeleteUsnJournalData)) {
-                return win32::kErrorInvalidParameter;
-            }
-            const auto request = ntfs::ReadStruct<ntfs::DeleteUsnJournalData>(in);
-            if ((request.DeleteFlags & (ntfs::kUsnDeleteFlagDelete | ntfs::kUsnDeleteFlagNotify)) ==
-                0) {
-                return win32::kErrorInvalidParameter;
-            }
-            if ((request.DeleteFlags & ntfs::kUsnDeleteFlagDelete) == 0) {
-                return win32::kErrorSuccess;  // nothing is being deleted to wait for
-            }
-            if (journal_.IsActive() && request.UsnJournalID != journal_.Id()) {
-                return win32::kErrorInvalidParameter;
-            }
-            journal_.Delete();
-            return win32::kErrorSuccess;
-        }
         default:
             return win32::kErrorInvalidFunction;
     }
+}
+
+void SimVolume::CreateJournalLocked(std::uint64_t maximumSize, std::uint64_t allocationDelta) {
+    if (!journal_.IsActive()) {
+        journal_.Create(NewJournalId(), maximumSize, allocationDelta);
+        return;
+    }
+    // NTFS sets an existing journal to the sizes of the request; a smaller maximum drops
+    // the oldest records.
+    journal_.Resize(maximumSize != 0 ? maximumSize : SimJournal::kDefaultMaximumSize,
+                    allocationDelta != 0 ? allocationDelta : SimJournal::kDefaultAllocationDelta);
+}
+
+std::uint32_t SimVolume::DeleteJournalLocked(const std::uint8_t* in, std::uint32_t inSize) {
+    if (inSize < sizeof(ntfs::DeleteUsnJournalData)) {
+        return win32::kErrorInvalidParameter;
+    }
+    const auto request = ntfs::ReadStruct<ntfs::DeleteUsnJournalData>(in);
+    const bool remove = (request.DeleteFlags & ntfs::kUsnDeleteFlagDelete) != 0;
+    const bool notify = (request.DeleteFlags & ntfs::kUsnDeleteFlagNotify) != 0;
+    if (!remove && !notify) {
+        return win32::kErrorInvalidParameter;
+    }
+    if (remove && deletion_.InProgress()) {
+        deletion_.Meet();
+        return win32::kErrorJournalDeleteInProgress;
+    }
+    if (remove && journal_.IsActive() && request.UsnJournalID != journal_.Id()) {
+        return win32::kErrorInvalidParameter;
+    }
+    if (remove) {
+        journal_.Delete();
+        deletion_.Begin(kDeletionRequests);
+    }
+    // A synchronous request that asks to be told returns once the deletion is over; a
+    // simulation never blocks its caller, so the deletion ends now.
+    if (notify) {
+        deletion_.Finish();
+    }
+    return win32::kErrorSuccess;
 }
 
 std::uint64_t SimVolume::NextRandom() {

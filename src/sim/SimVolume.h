@@ -16,6 +16,7 @@
 #include "sim/SimClock.h"
 #include "sim/SimFileTable.h"
 #include "sim/SimJournal.h"
+#include "sim/SimJournalDeletion.h"
 #include "sim/SimOpenFile.h"
 #include "sim/SimRecord.h"
 #include "sim/Win32Codes.h"
@@ -145,10 +146,21 @@ public:
     std::optional<ntfs::UsnJournalDataV0> JournalData() const;
 
     // ---- The journal's life and faults on demand
+    // As FSCTL_CREATE_USN_JOURNAL: a new journal where there is none; an active one is set
+    // to the sizes given, 0 meaning the default size, as for a new one.
     void CreateJournal(std::uint64_t maximumSize = 0, std::uint64_t allocationDelta = 0);
     // Deletes the journal and creates it again: a new identifier, no records.
     void RecreateJournal();
+    // The journal is gone, its deletion over.
     void DeleteJournal();
+    // The journal is gone, and its deletion goes on for the next `requests` control
+    // requests on the journal (or until FinishJournalDeletion), which fail with
+    // ERROR_JOURNAL_DELETE_IN_PROGRESS. FSCTL_DELETE_USN_JOURNAL starts one of
+    // kDeletionRequests.
+    static constexpr int kDeletionRequests = 3;
+    void DeleteJournalInBackground(int requests = SimJournalDeletion::kUntilFinished);
+    void FinishJournalDeletion();
+    bool JournalDeletionInProgress() const;
     // A wrap: the records below `usn` are gone and FirstUsn moves on.
     void DropRecordsBefore(std::int64_t usn);
     void SetJournalMaximumSize(std::uint64_t bytes);
@@ -227,6 +239,8 @@ private:
     std::vector<Visit> BelowLocked(std::uint32_t dir) const;
     std::uint32_t AnswerLocked(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize,
                                std::uint8_t* out, std::uint32_t outSize, std::uint32_t& returned);
+    void CreateJournalLocked(std::uint64_t maximumSize, std::uint64_t allocationDelta);
+    std::uint32_t DeleteJournalLocked(const std::uint8_t* in, std::uint32_t inSize);
     std::uint64_t NextRandom();
     std::uint64_t NewJournalId();
 
@@ -234,6 +248,7 @@ private:
     std::shared_ptr<SimClock> clock_;
     SimFileTable files_;
     SimJournal journal_;
+    SimJournalDeletion deletion_;
     std::unordered_map<std::uint64_t, Handle> handles_;
     std::uint64_t nextHandleId_ = 1;
     std::uint64_t random_;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engine/JournalRecords.h"
+
 // The platform's result codes the simulated volume answers with: Win32 error codes (what
 // GetLastError gives after a failed call) and NTSTATUS values of the native calls.
 namespace win32 {
@@ -16,8 +18,8 @@ constexpr std::uint32_t kErrorNotReady = 21;
 constexpr std::uint32_t kErrorHandleEof = 38;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorJournalDeleteInProgress = 1178;
-constexpr std::uint32_t kErrorJournalNotActive = 1179;
+constexpr std::uint32_t kErrorJournalDeleteInProgress = ntfs::kErrorJournalDeleteInProgress;
+constexpr std::uint32_t kErrorJournalNotActive = ntfs::kErrorJournalNotActive;
 constexpr std::uint32_t kErrorJournalEntryDeleted = 1181;
 
 constexpr std::int32_t kStatusSuccess = 0;

@@ -221,6 +221,75 @@ TEST_F(SimPlatformTest, CreateMakesAJournalOnlyWhereThereIsNone) {
     EXPECT_EQ(platform.LastError(), win32::kErrorInvalidParameter);
 }
 
+TEST_F(SimPlatformTest, CreateOnAnActiveJournalSetsItsSizes) {
+    const std::uint64_t id = Journal().UsnJournalID;
+    ntfs::CreateUsnJournalData large{1ULL << 30, 64ULL << 20};
+    std::uint32_t returned = 0;
+    ASSERT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlCreateUsnJournal, &large, sizeof large,
+                                         nullptr, 0, returned));
+    EXPECT_EQ(Journal().MaximumSize, 1ULL << 30);
+    EXPECT_EQ(Journal().AllocationDelta, 64ULL << 20);
+    // Sizes of 0 are the default ones, as for a new journal: the large one shrinks.
+    ASSERT_TRUE(sim_test::CreateJournal(platform, handle));
+    EXPECT_EQ(Journal().MaximumSize, SimJournal::kDefaultMaximumSize);
+    EXPECT_EQ(Journal().AllocationDelta, SimJournal::kDefaultAllocationDelta);
+    EXPECT_EQ(Journal().UsnJournalID, id);
+}
+
+// NTFS answers a delete at once and deletes in the background; until it is done every
+// request on the journal fails with ERROR_JOURNAL_DELETE_IN_PROGRESS.
+TEST_F(SimPlatformTest, ADeletionGoesOnInTheBackground) {
+    const ntfs::UsnJournalDataV0 journal = Journal();
+    std::uint32_t returned = 0;
+    ntfs::DeleteUsnJournalData request{journal.UsnJournalID, ntfs::kUsnDeleteFlagDelete};
+    ASSERT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &request,
+                                         sizeof request, nullptr, 0, returned));
+    EXPECT_TRUE(volume.JournalDeletionInProgress());
+    EXPECT_FALSE(volume.JournalData().has_value());
+    ASSERT_GE(SimVolume::kDeletionRequests, 3);
+    ntfs::UsnJournalDataV0 data{};
+    EXPECT_FALSE(QueryJournal(platform, handle, data));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    EXPECT_FALSE(sim_test::CreateJournal(platform, handle));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    const Batch read = ReadJournal(platform, handle, 0, journal.UsnJournalID);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    for (int i = 3; i < SimVolume::kDeletionRequests; ++i) {
+        EXPECT_FALSE(QueryJournal(platform, handle, data));
+    }
+    // Done: no journal, until one is created.
+    EXPECT_FALSE(volume.JournalDeletionInProgress());
+    EXPECT_FALSE(QueryJournal(platform, handle, data));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalNotActive);
+    ASSERT_TRUE(sim_test::CreateJournal(platform, handle));
+    EXPECT_NE(Journal().UsnJournalID, journal.UsnJournalID);
+}
+
+TEST_F(SimPlatformTest, ADeletionLastsUntilItIsOverWhateverIsAsked) {
+    volume.DeleteJournalInBackground();
+    std::uint32_t returned = 0;
+    const Batch listed = Enumerate(platform, handle, 0);
+    EXPECT_FALSE(listed.ok);
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    ntfs::DeleteUsnJournalData again{0, ntfs::kUsnDeleteFlagDelete};
+    EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &again,
+                                          sizeof again, nullptr, 0, returned));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    ntfs::UsnJournalDataV0 data{};
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_FALSE(QueryJournal(platform, handle, data));
+    }
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    // A request to be told when the deletion is over returns once it is.
+    ntfs::DeleteUsnJournalData notify{0, ntfs::kUsnDeleteFlagNotify};
+    EXPECT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &notify,
+                                         sizeof notify, nullptr, 0, returned));
+    EXPECT_FALSE(volume.JournalDeletionInProgress());
+    EXPECT_FALSE(QueryJournal(platform, handle, data));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalNotActive);
+}
+
 TEST_F(SimPlatformTest, DeleteRequestNeedsTheCurrentIdentifier) {
     const ntfs::UsnJournalDataV0 journal = Journal();
     std::uint32_t returned = 0;

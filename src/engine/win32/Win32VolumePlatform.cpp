@@ -94,6 +94,10 @@ bool Win32VolumePlatform::DeviceIoControl(PlatformHandle volume, std::uint32_t c
     return ok != FALSE;
 }
 
+std::uint32_t Win32VolumePlatform::LastError() const {
+    return GetLastError();
+}
+
 bool Win32VolumePlatform::HasOpenByIdCalls() {
     return ntCreateFile != nullptr && ntQueryInformationFile != nullptr;
 }
