@@ -60,8 +60,8 @@ public:
     // as GetLastError keeps one per thread.
     std::uint32_t LastError() const override;
     bool HasOpenByIdCalls() override;
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                               std::uint32_t size) override;
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                               std::uint64_t fileId, void* buffer, std::uint32_t size) override;
     std::uint64_t GetFileId(const CWString& path) override;
     bool IsDirectory(const CWString& path) override;
     CWString GetUserSidText() override;

@@ -47,6 +47,20 @@ std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
     return names;
 }
 
+// The specific rights a request for generic ones asks for (the file objects' mapping).
+std::uint32_t WithGenericRights(std::uint32_t desired) {
+    constexpr std::uint32_t kFileGenericRead = 0x00120089;
+    constexpr std::uint32_t kFileGenericWrite = 0x00120116;
+    constexpr std::uint32_t kFileGenericExecute = 0x001200A0;
+    constexpr std::uint32_t kFileAllAccess = 0x001F01FF;
+    std::uint32_t rights = desired & 0x0FFFFFFFu;
+    rights |= (desired & 0x80000000u) != 0 ? kFileGenericRead : 0;
+    rights |= (desired & 0x40000000u) != 0 ? kFileGenericWrite : 0;
+    rights |= (desired & 0x20000000u) != 0 ? kFileGenericExecute : 0;
+    rights |= (desired & 0x10000000u) != 0 ? kFileAllAccess : 0;
+    return rights;
+}
+
 // Size of a $I… file: version, size, time, name length, then the original path.
 std::uint64_t InfoFileSize(std::size_t pathUnits) {
     return 28 + 2 * (pathUnits + 3);
@@ -530,8 +544,13 @@ bool SimVolume::DeviceIoControl(std::uint32_t code, const void* in, std::uint32_
     return error == win32::kErrorSuccess;
 }
 
-std::int32_t SimVolume::QueryNameById(std::uint64_t fileId, void* buffer,
-                                      std::uint32_t size) const {
+void SimVolume::DenyAccess(std::uint64_t reference, std::uint32_t rights) {
+    const Lock lock(mutex_);
+    deniedRights_[reference] |= rights;
+}
+
+std::int32_t SimVolume::QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size,
+                                      std::uint32_t desiredAccess) const {
     const Lock lock(mutex_);
     if (removed_) {
         return win32::kStatusNoSuchDevice;
@@ -540,6 +559,10 @@ std::int32_t SimVolume::QueryNameById(std::uint64_t fileId, void* buffer,
     std::u16string path;
     if (record == kNone || !files_.PathOf(record, path)) {
         return win32::kStatusObjectNameNotFound;
+    }
+    if (const auto rule = deniedRights_.find(fileId);
+        rule != deniedRights_.end() && (WithGenericRights(desiredAccess) & rule->second) != 0) {
+        return win32::kStatusAccessDenied;
     }
     if (buffer == nullptr || size < ntfs::kFileNameInformationNameOffset) {
         return win32::kStatusInfoLengthMismatch;

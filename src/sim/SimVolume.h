@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/JournalRecords.h"
+#include "engine/VolumePlatform.h"
 #include "sim/SimClock.h"
 #include "sim/SimFileTable.h"
 #include "sim/SimJournal.h"
@@ -126,6 +127,10 @@ public:
     // The user's folder under $RECYCLE.BIN; 0 until its first use.
     std::uint64_t RecycleFolder(std::u16string_view sid = kDefaultUserSid) const;
 
+    // The rights an entry's access rules deny the user (an administrator too: a deny rule
+    // holds for everyone it names). An open asking for any of them is refused.
+    void DenyAccess(std::uint64_t reference, std::uint32_t rights);
+
     // ---- Entries that were there before the journal: no records (set-up, loading)
     std::uint64_t AddExisting(std::uint64_t parent, std::u16string_view name,
                               std::uint32_t attributes = ntfs::kAttributeArchive);
@@ -179,8 +184,10 @@ public:
     // DeviceIoControl on the volume: answers success; `error` gets the Win32 error code.
     bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
                          std::uint32_t outSize, std::uint32_t& returned, std::uint32_t& error);
-    // Open by file id and FileNameInformation: the path from the root. NTSTATUS.
-    std::int32_t QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size) const;
+    // Open by file id asking for `desiredAccess`, and FileNameInformation: the path from
+    // the root. NTSTATUS.
+    std::int32_t QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size,
+                               std::uint32_t desiredAccess = file_access::kReadAttributes) const;
 
 private:
     friend class SimOpenFile;
@@ -258,4 +265,6 @@ private:
     std::uint32_t failError_ = 0;
     std::shared_ptr<const std::function<void(std::uint32_t)>> hook_;
     std::map<std::uint32_t, std::uint64_t> requestCounts_;
+    // By reference, sequence included: a record used again starts without rules.
+    std::unordered_map<std::uint64_t, std::uint32_t> deniedRights_;
 };

@@ -29,5 +29,6 @@ constexpr std::int32_t kStatusInvalidHandle = static_cast<std::int32_t>(0xC00000
 constexpr std::int32_t kStatusInvalidParameter = static_cast<std::int32_t>(0xC000000Du);
 constexpr std::int32_t kStatusNoSuchDevice = static_cast<std::int32_t>(0xC000000Eu);
 constexpr std::int32_t kStatusObjectNameNotFound = static_cast<std::int32_t>(0xC0000034u);
+constexpr std::int32_t kStatusAccessDenied = static_cast<std::int32_t>(0xC0000022u);
 
 }  // namespace win32

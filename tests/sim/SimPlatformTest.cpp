@@ -149,7 +149,8 @@ TEST_F(SimPlatformTest, AClosedHandleFailsEveryLaterRequest) {
     EXPECT_EQ(platform.LastError(), win32::kErrorInvalidHandle);
     EXPECT_EQ(returned, 0u);
     std::uint8_t name[64];
-    EXPECT_EQ(platform.QueryNameById(second, SimVolume::kRoot, name, sizeof name),
+    EXPECT_EQ(platform.QueryNameById(second, file_access::kReadAttributes, SimVolume::kRoot, name,
+                                     sizeof name),
               win32::kStatusInvalidHandle);
     EXPECT_FALSE(platform.DeviceIoControl(kInvalidPlatformHandle, ntfs::kFsctlQueryUsnJournal,
                                           nullptr, 0, &data, sizeof data, returned));
@@ -584,9 +585,11 @@ struct NameAnswer {
 };
 
 NameAnswer QueryName(SimPlatform& platform, PlatformHandle handle, std::uint64_t id,
-                     std::uint32_t size) {
+                     std::uint32_t size,
+                     std::uint32_t desiredAccess = file_access::kReadAttributes) {
     std::vector<std::uint8_t> buffer(size + 8, 0);
-    NameAnswer answer{platform.QueryNameById(handle, id, buffer.data(), size), 0, {}};
+    NameAnswer answer{
+        platform.QueryNameById(handle, desiredAccess, id, buffer.data(), size), 0, {}};
     if (answer.status == win32::kStatusSuccess || answer.status == win32::kStatusBufferOverflow) {
         std::memcpy(&answer.length, buffer.data(), 4);
         const std::uint32_t written = std::min(answer.length, size - 4) / 2;
@@ -629,6 +632,30 @@ TEST_F(SimPlatformTest, NameQueryRefusesUnknownAndStaleIds) {
     EXPECT_EQ(QueryName(platform, handle, ntfs::MakeFileReference(99999, 1), 2080).status,
               win32::kStatusObjectNameNotFound);
     EXPECT_EQ(QueryName(platform, handle, 0, 2080).status, win32::kStatusObjectNameNotFound);
+}
+
+// A directory whose access rules deny listing it: an open that asks for that right (as
+// GENERIC_READ does) is refused, one that asks only to read attributes is not.
+TEST_F(SimPlatformTest, AnOpenByIdAskingForADeniedRightIsRefused) {
+    const std::uint64_t data = volume.MakeDirectory(SimVolume::kRoot, u"Data");
+    volume.DenyAccess(data, file_access::kListDirectory);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kGenericRead).status,
+              win32::kStatusAccessDenied);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kListDirectory).status,
+              win32::kStatusAccessDenied);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kReadAttributes).name,
+              u"\\Data");
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, 0).name, u"\\Data");
+
+    volume.DenyAccess(data, file_access::kReadAttributes);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kReadAttributes).status,
+              win32::kStatusAccessDenied);
+    // The rules belong to that directory, not to its record number used again.
+    volume.Delete(data);
+    const std::uint64_t reused = volume.MakeDirectory(SimVolume::kRoot, u"Again");
+    ASSERT_EQ(reused & 0xFFFFFFFFFFFFULL, data & 0xFFFFFFFFFFFFULL);
+    EXPECT_EQ(QueryName(platform, handle, reused, 2080, file_access::kGenericRead).name,
+              u"\\Again");
 }
 
 TEST_F(SimPlatformTest, FileIdsOfPaths) {
@@ -708,7 +735,8 @@ TEST_F(SimPlatformTest, ARemovedVolumeFailsEveryRequest) {
     EXPECT_FALSE(sim_test::CreateJournal(platform, handle));
     EXPECT_FALSE(Enumerate(platform, handle, 0).ok);
     std::uint8_t name[64];
-    EXPECT_NE(platform.QueryNameById(handle, SimVolume::kRoot, name, sizeof name),
+    EXPECT_NE(platform.QueryNameById(handle, file_access::kReadAttributes, SimVolume::kRoot, name,
+                                     sizeof name),
               win32::kStatusSuccess);
 }
 

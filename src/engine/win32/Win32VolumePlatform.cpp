@@ -102,15 +102,16 @@ bool Win32VolumePlatform::HasOpenByIdCalls() {
     return ntCreateFile != nullptr && ntQueryInformationFile != nullptr;
 }
 
-std::int32_t Win32VolumePlatform::QueryNameById(PlatformHandle volume, std::uint64_t fileId,
-                                                void* buffer, std::uint32_t size) {
+std::int32_t Win32VolumePlatform::QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                                                std::uint64_t fileId, void* buffer,
+                                                std::uint32_t size) {
     CountedName name{8, 8, &fileId};
     ObjectAttributes attributes{sizeof(ObjectAttributes), ToHandle(volume), &name,
                                 kObjCaseInsensitive,      nullptr,          nullptr};
     IoStatus ioStatus{};
     void* opened = nullptr;
     const LONG openStatus =
-        ntCreateFile(&opened, GENERIC_READ, &attributes, &ioStatus, nullptr, FILE_ATTRIBUTE_NORMAL,
+        ntCreateFile(&opened, desiredAccess, &attributes, &ioStatus, nullptr, FILE_ATTRIBUTE_NORMAL,
                      FILE_SHARE_READ | FILE_SHARE_WRITE, kFileOpen, kFileOpenByFileId, nullptr, 0);
     if (openStatus != 0) {
         return openStatus;
