@@ -63,7 +63,7 @@ TEST(Win32VolumePlatform, DriveCIsAFixedNtfsVolumeThatOpens) {
     EXPECT_TRUE(platform.HasOpenByIdCalls());
 }
 
-TEST(Win32VolumePlatform, OpenIsRefusedAtJournalCreationWithTheVolumeClosed) {
+TEST(Win32VolumePlatform, OpenIsRefusedAtTheJournalWithTheVolumeClosed) {
     Win32VolumePlatform platform;
     VolumeJournalWatcher watcher(platform);
     EXPECT_FALSE(watcher.Open(u'C', CMStringArray{CWString(u"C:\\")}));

@@ -4,11 +4,11 @@
 
 struct VolumeHandles;
 
-// The real volume backend: each call is the Win32 or native call of the same name. No
-// logic lives here; everything that can be wrong is above the seam, where it is tested.
-// Two things only the platform can answer are settled here: which handle an open by id
-// may be relative to (found once per opened volume), and that paths are not redirected
-// for a 32-bit process on 64-bit Windows. A PlatformHandle stands for a VolumeHandles.
+// The real volume backend: each call is the Win32 or native call of the same name. The
+// logic lives above the seam, where it is tested, but for two things only the platform can
+// answer, which its tests under Wine show: which handle an open by id may be relative to
+// (found once per opened volume), and that paths are not redirected for a 32-bit process
+// on 64-bit Windows. A PlatformHandle stands for a VolumeHandles.
 class Win32VolumePlatform final : public VolumePlatform {
 public:
     Win32VolumePlatform();
