@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/JournalRecords.h"
 
@@ -9,12 +10,13 @@ namespace journal {
 
 // Walks the records of one batch as a journal read or an enumeration returns it: the
 // 8-byte next value, then records back to back up to `bytes`. Hands every valid version-2
-// record stamped at or after `notBefore` to `onRecord`. Records of other versions, or
-// whose name lies outside them, are stepped over; a length that cannot be walked ends
-// the batch. Never reads outside [batch, batch + bytes).
+// record stamped at or after `notBefore`, or whose Usn is at or after `fromUsn`, to
+// `onRecord`. Records of other versions, or whose name lies outside them, are stepped
+// over; a length that cannot be walked ends the batch. Never reads outside
+// [batch, batch + bytes).
 template <typename OnRecord>
 void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBefore,
-               OnRecord&& onRecord) {
+               std::int64_t fromUsn, OnRecord&& onRecord) {
     if (bytes < 8) {
         return;
     }
@@ -29,11 +31,19 @@ void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBef
         // The time test comes before the name is looked at: most records of a pass's
         // first reads are older than the watch.
         const ntfs::UsnRecordV2 record(at, length);
-        if (record.MajorVersion() == 2 && record.TimeStamp() >= notBefore && record.NameInside()) {
+        if (record.MajorVersion() == 2 &&
+            (record.TimeStamp() >= notBefore || record.Usn() >= fromUsn) && record.NameInside()) {
             onRecord(record);
         }
         at += length;
     }
+}
+
+// The same, by time stamp alone.
+template <typename OnRecord>
+void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBefore,
+               OnRecord&& onRecord) {
+    WalkBatch(batch, bytes, notBefore, INT64_MAX, std::forward<OnRecord>(onRecord));
 }
 
 }  // namespace journal

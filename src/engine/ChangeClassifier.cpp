@@ -44,7 +44,8 @@ void ChangeClassifier::ResolveDirectoryPath(std::uint64_t directory, CWString& p
         return;
     }
     alignas(8) std::uint8_t buffer[kNameBufferSize] = {};
-    if (scope_.platform.QueryNameById(scope_.volume, directory, buffer, kNameBufferSize) != 0) {
+    if (scope_.platform.QueryNameById(scope_.volume, kNameQueryAccess, directory, buffer,
+                                      kNameBufferSize) != 0) {
         return;
     }
     std::uint32_t nameBytes = 0;

@@ -33,6 +33,10 @@ public:
     static constexpr int kMaxAncestry = 4096;
     // FILE_NAME_INFORMATION buffer of one path query.
     static constexpr std::uint32_t kNameBufferSize = 2080;
+    // The name query needs no right of its own. This is the least an open asks for (what
+    // CreateFileW asks for a handle without access), and whoever may list a directory's
+    // parent has it, also where the directory's own rules deny listing it.
+    static constexpr std::uint32_t kNameQueryAccess = file_access::kReadAttributes;
 
     explicit ChangeClassifier(const WatchScope& scope) : scope_(scope) {}
 

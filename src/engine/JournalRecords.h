@@ -18,6 +18,10 @@ constexpr std::uint32_t kFsctlCreateUsnJournal = 0x000900E7;
 constexpr std::uint32_t kFsctlQueryUsnJournal = 0x000900F4;
 constexpr std::uint32_t kFsctlDeleteUsnJournal = 0x000900F8;
 
+// Win32 errors of the control codes that the engine tells apart (GetLastError).
+constexpr std::uint32_t kErrorJournalDeleteInProgress = 1178;
+constexpr std::uint32_t kErrorJournalNotActive = 1179;
+
 // Reason bits.
 constexpr std::uint32_t kReasonDataOverwrite = 0x00000001;
 constexpr std::uint32_t kReasonDataExtend = 0x00000002;
@@ -187,6 +191,7 @@ public:
     std::uint64_t ParentFileReferenceNumber() const {
         return Field<std::uint64_t>(offsetof(UsnRecordV2Header, ParentFileReferenceNumber));
     }
+    std::int64_t Usn() const { return Field<std::int64_t>(offsetof(UsnRecordV2Header, Usn)); }
     std::int64_t TimeStamp() const {
         return Field<std::int64_t>(offsetof(UsnRecordV2Header, TimeStamp));
     }

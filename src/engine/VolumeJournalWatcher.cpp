@@ -129,23 +129,38 @@ std::uint64_t VolumeJournalWatcher::CurrentWatchStart() const {
 }
 
 bool VolumeJournalWatcher::OpenJournal() {
+    return QueryOrCreateJournal() == JournalAnswer::kReady;
+}
+
+VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal() {
     if (volumeHandle == kInvalidPlatformHandle) {
-        return false;
+        return JournalAnswer::kFailed;
     }
-    const ntfs::CreateUsnJournalData create{0, 0};
-    std::uint32_t returned = 0;
-    if (!platform.DeviceIoControl(volumeHandle, ntfs::kFsctlCreateUsnJournal, &create,
-                                  sizeof create, nullptr, 0, returned)) {
-        return false;
-    }
+    // Query first: a create on a volume that has a journal sets it to the sizes given, and
+    // would shrink one that an administrator or a backup product made large.
     ntfs::UsnJournalDataV0 queried{};
-    if (!platform.DeviceIoControl(volumeHandle, ntfs::kFsctlQueryUsnJournal, nullptr, 0, &queried,
-                                  sizeof queried, returned)) {
-        return false;
+    std::uint32_t returned = 0;
+    const auto query = [&] {
+        return platform.DeviceIoControl(volumeHandle, ntfs::kFsctlQueryUsnJournal, nullptr, 0,
+                                        &queried, sizeof queried, returned);
+    };
+    bool ready = query();
+    std::uint32_t error = ready ? 0 : platform.LastError();
+    if (!ready && error == ntfs::kErrorJournalNotActive) {
+        const ntfs::CreateUsnJournalData create{0, 0};
+        ready = platform.DeviceIoControl(volumeHandle, ntfs::kFsctlCreateUsnJournal, &create,
+                                         sizeof create, nullptr, 0, returned) &&
+                query();
+        error = ready ? 0 : platform.LastError();
+    }
+    if (!ready) {
+        return error == ntfs::kErrorJournalDeleteInProgress ? JournalAnswer::kBeingDeleted
+                                                            : JournalAnswer::kFailed;
     }
     journalData = queried;
+    passStartUsn = queried.NextUsn;
     watchStart = CurrentWatchStart();
-    return true;
+    return JournalAnswer::kReady;
 }
 
 void VolumeJournalWatcher::RunWorker() {
@@ -154,6 +169,9 @@ void VolumeJournalWatcher::RunWorker() {
     }
     parentIndex = std::make_unique<FileRecordIndex>();
     BuildParentIndex();
+    if (stopEvent.IsSet()) {
+        return;  // stopped while enumerating: the watch never began
+    }
     RunJournalLoop();
 }
 
@@ -206,7 +224,7 @@ void VolumeJournalWatcher::RunJournalLoop() {
             // A stop during the walk ends the reporting at once: a handler may take long
             // (it may be waiting for the window's thread), and nobody wants the rest.
             journal::WalkBatch(buffer.data(), returned, static_cast<std::int64_t>(watchStart),
-                               [&](const ntfs::UsnRecordV2& record) {
+                               passStartUsn, [&](const ntfs::UsnRecordV2& record) {
                                    if (!stopEvent.IsSet()) {
                                        classifier.ClassifyRecord(record);
                                    }
@@ -227,15 +245,28 @@ void VolumeJournalWatcher::RunJournalLoop() {
         }
         const std::uint64_t previousId = journalData.UsnJournalID;
         const std::uint64_t previousStart = watchStart;
-        if (!OpenJournal()) {
-            return;  // the volume or its journal is gone for good
+        const std::int64_t previousStartUsn = passStartUsn;
+        for (;;) {
+            const JournalAnswer answer = QueryOrCreateJournal();
+            if (answer == JournalAnswer::kReady) {
+                break;
+            }
+            if (answer == JournalAnswer::kFailed) {
+                return;  // the volume or its journal is gone for good
+            }
+            // Someone deleted the journal and NTFS is still at it, which may take long on
+            // a large volume: wait and ask again, for as long as it lasts.
+            if (stopEvent.WaitFor(idleWaitMs)) {
+                return;
+            }
         }
         recovered = true;
         if (journalData.UsnJournalID == previousId) {
             // The same journal dropped records the reader had not reached: go on from the
-            // oldest it still keeps, with the same start time and held renames.
+            // oldest it still keeps, with the same start and held renames.
             request.StartUsn = std::max(request.StartUsn, journalData.FirstUsn);
             watchStart = previousStart;
+            passStartUsn = previousStartUsn;
         } else {
             beginPass();  // a new journal: read it from its first record, from now on
         }

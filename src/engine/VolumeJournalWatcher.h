@@ -41,11 +41,13 @@ public:
     // watched set and empties the slots. Safe to call at any time, also twice.
     void Stop();
     // Makes sure the volume has an active journal, queries it and takes the watch start.
+    // Only a volume without a journal is given one: an existing journal keeps its sizes.
     bool OpenJournal();
 
     // For tests and tools; meaningful while no worker runs.
     bool FilterActive() const { return filterActive; }
     std::uint64_t WatchStart() const { return watchStart; }
+    std::int64_t PassStartUsn() const { return passStartUsn; }
     const ntfs::UsnJournalDataV0& JournalData() const { return journalData; }
     const CWString& RootPath() const { return rootPath; }
     const CWString& RecyclePath() const { return recyclePath; }
@@ -53,6 +55,9 @@ public:
     bool WorkerRunning() const { return worker.Running(); }
 
 private:
+    enum class JournalAnswer { kReady, kBeingDeleted, kFailed };
+
+    JournalAnswer QueryOrCreateJournal();
     void RunWorker();
     void RunJournalLoop();
     void BuildParentIndex();
@@ -67,6 +72,9 @@ private:
     PlatformHandle volumeHandle = kInvalidPlatformHandle;
     StopSignal stopEvent;
     std::uint64_t watchStart = 0;
+    // NextUsn when the current journal pass began: every record from there on is new,
+    // whatever its time stamp says (the clock may have been set back since watchStart).
+    std::int64_t passStartUsn = 0;
     std::unique_ptr<FileRecordIndex> parentIndex;
     std::unique_ptr<std::set<std::uint64_t>> watchedDirs;
     ntfs::UsnJournalDataV0 journalData{};

@@ -10,6 +10,13 @@
 using PlatformHandle = std::intptr_t;
 constexpr PlatformHandle kInvalidPlatformHandle = -1;  // INVALID_HANDLE_VALUE
 
+// Access rights an open asks for (the platform's values).
+namespace file_access {
+constexpr std::uint32_t kListDirectory = 0x0001;   // FILE_LIST_DIRECTORY, FILE_READ_DATA
+constexpr std::uint32_t kReadAttributes = 0x0080;  // FILE_READ_ATTRIBUTES
+constexpr std::uint32_t kGenericRead = 0x80000000;
+}  // namespace file_access
+
 class VolumePlatform {
 public:
     virtual ~VolumePlatform() = default;
@@ -30,20 +37,25 @@ public:
     virtual void CloseVolume(PlatformHandle volume) = 0;
 
     // DeviceIoControl(volume, code, in, inSize, out, outSize, &returned, no OVERLAPPED).
+    // After a failure LastError tells why.
     virtual bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                                  std::uint32_t inSize, void* out, std::uint32_t outSize,
                                  std::uint32_t& returned) = 0;
 
+    // GetLastError: the Win32 error of the calling thread's last failed call of this
+    // platform. Asked right after the call, with no other call in between.
+    virtual std::uint32_t LastError() const = 0;
+
     // Whether NtCreateFile and NtQueryInformationFile were found in ntdll.dll.
     virtual bool HasOpenByIdCalls() = 0;
 
-    // NtCreateFile(GENERIC_READ, RootDirectory = volume, ObjectName = the 8 bytes of fileId,
-    // OBJ_CASE_INSENSITIVE, FILE_ATTRIBUTE_NORMAL, share read|write, FILE_OPEN,
-    // FILE_OPEN_BY_FILE_ID), then NtQueryInformationFile(FileNameInformation) into
-    // `buffer` of `size` bytes, then close. Answers the NTSTATUS of the open when it
+    // NtCreateFile(desiredAccess, RootDirectory = a handle on the volume, ObjectName = the
+    // 8 bytes of fileId, OBJ_CASE_INSENSITIVE, FILE_ATTRIBUTE_NORMAL, share read|write,
+    // FILE_OPEN, FILE_OPEN_BY_FILE_ID), then NtQueryInformationFile(FileNameInformation)
+    // into `buffer` of `size` bytes, then close. Answers the NTSTATUS of the open when it
     // fails, else that of the query (0 = success).
-    virtual std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                                       std::uint32_t size) = 0;
+    virtual std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                                       std::uint64_t fileId, void* buffer, std::uint32_t size) = 0;
 
     // CreateFileW(path, 0, share read|write, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS) and
     // GetFileInformationByHandle: nFileIndexHigh << 32 | nFileIndexLow, 0 on failure.

@@ -16,7 +16,7 @@ FileChangeMonitor& FileChangeMonitor::operator=(const FileChangeMonitor& other) 
 FileChangeMonitor::~FileChangeMonitor() {
     // Every worker ends before anything it may raise into is released; the event slots
     // then give their receivers back in reverse order of declaration.
-    watchers.clear();
+    StopAll();
 }
 
 std::unique_ptr<FileChangeMonitor> FileChangeMonitor::Clone() const {
@@ -24,8 +24,24 @@ std::unique_ptr<FileChangeMonitor> FileChangeMonitor::Clone() const {
 }
 
 void FileChangeMonitor::Reset() {
-    watchers.clear();
+    StopAll();
     UnbindAll();
+}
+
+// Stopping an engine waits for its worker, and in the windows build that wait serves the
+// messages other threads send to this thread's windows: a handler reached that way may
+// call StartWatch, StopWatch or Reset on this monitor. So an engine leaves the map before
+// it is stopped, and such a call finds the map as it is, never the engine being stopped.
+std::unique_ptr<VolumeJournalWatcher> FileChangeMonitor::TakeOut(char16_t driveLetter) {
+    auto node = watchers.extract(driveLetter);
+    return node.empty() ? nullptr : std::move(node.mapped());
+}
+
+void FileChangeMonitor::StopAll() {
+    // Also the engines that a handler starts while others are being stopped.
+    while (!watchers.empty()) {
+        TakeOut(watchers.begin()->first)->Stop();
+    }
 }
 
 void FileChangeMonitor::UnbindAll() {
@@ -82,26 +98,32 @@ WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
 
 bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths) {
     const char16_t key = driveText.First();
-    auto found = watchers.find(key);
-    if (found == watchers.end()) {
-        found = watchers.emplace(key, std::make_unique<VolumeJournalWatcher>(platform)).first;
+    std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(key);
+    if (engine) {
+        engine->Stop();
+    }
+    // A watch that a handler started on this drive while the old one stopped gives way to
+    // this later start.
+    while (std::unique_ptr<VolumeJournalWatcher> started = TakeOut(key)) {
+        started->Stop();
+    }
+    if (!engine) {
+        engine = std::make_unique<VolumeJournalWatcher>(platform);
     }
     // The slots go in with Open, before the worker starts: its first notifications,
-    // WatchStarted above all, cannot be missed.
-    if (!found->second->Open(key, paths, MakeSlots(driveText))) {
-        watchers.erase(found);
+    // WatchStarted above all, cannot be missed. Open waits for nothing here: the engine
+    // is stopped already.
+    if (!engine->Open(key, paths, MakeSlots(driveText))) {
         return false;
     }
+    watchers.emplace(key, std::move(engine));
     return true;
 }
 
 void FileChangeMonitor::StopWatch(char16_t driveLetter) {
-    const auto found = watchers.find(driveLetter);
-    if (found == watchers.end()) {
-        return;
+    if (std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(driveLetter)) {
+        engine->Stop();
     }
-    found->second->Stop();
-    watchers.erase(found);
 }
 
 int FileChangeMonitor::RaiseWatchStarted(CWString& drive) {

@@ -48,6 +48,8 @@ public:
 
 private:
     WatcherSlots MakeSlots(const CWString& driveText);
+    std::unique_ptr<VolumeJournalWatcher> TakeOut(char16_t driveLetter);
+    void StopAll();
     void UnbindAll();
 
     VolumePlatform& platform;

@@ -34,10 +34,11 @@ public:
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t& returned) override;
+    std::uint32_t LastError() const override { return inner_.LastError(); }
     bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                               std::uint32_t size) override {
-        return inner_.QueryNameById(volume, fileId, buffer, size);
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                               std::uint64_t fileId, void* buffer, std::uint32_t size) override {
+        return inner_.QueryNameById(volume, desiredAccess, fileId, buffer, size);
     }
     std::uint64_t GetFileId(const CWString& path) override { return inner_.GetFileId(path); }
     bool IsDirectory(const CWString& path) override { return inner_.IsDirectory(path); }

@@ -82,7 +82,7 @@ std::uint32_t SimFileTable::Allocate(std::uint32_t attributes) {
 
 bool SimFileTable::Place(std::uint64_t reference, std::uint32_t attributes) {
     const std::uint64_t record = reference & kRecordMask;
-    if (record < kSystemRecords || record >= kMaxPlacedRecord) {
+    if (record >= kMaxPlacedRecord) {
         return false;
     }
     while (entries_.size() <= record) {

@@ -16,8 +16,9 @@
 // a hash index from (directory, upper-case name) to the entry or further name. A million entries
 // take about 56 bytes each plus their names and 16 bytes of index, with no allocation per entry.
 // Record 5 is the root directory (sequence 5, its own parent); records below 16 are the volume's
-// own files and are neither allocated nor enumerated; new entries take the lowest free record from
-// 64 on, and a record used again gets the next sequence number. A file may have further names (hard
+// own files: never allocated nor enumerated, but a loaded table may place its system directories
+// there ($Extend is record 11). New entries take the lowest free record from 64 on, and a record
+// used again gets the next sequence number. A file may have further names (hard
 // links) in other directories.
 //
 // It knows nothing of handles or the journal; its volume keeps those and serialises
@@ -67,7 +68,7 @@ public:
     // A new in-use entry without a name yet: the lowest free record, next sequence.
     std::uint32_t Allocate(std::uint32_t attributes);
     // An in-use entry at the record number and sequence of `reference` (loading a real
-    // table); false for a system record or one in use.
+    // table, the volume's own directories included); false for a record in use.
     bool Place(std::uint64_t reference, std::uint32_t attributes);
     // Releases an entry whose names are all removed; its sequence is kept for reuse.
     void Free(std::uint32_t record);

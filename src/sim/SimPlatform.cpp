@@ -191,13 +191,13 @@ bool SimPlatform::HasOpenByIdCalls() {
     return hasOpenByIdCalls_;
 }
 
-std::int32_t SimPlatform::QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                                        std::uint32_t size) {
+std::int32_t SimPlatform::QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                                        std::uint64_t fileId, void* buffer, std::uint32_t size) {
     const std::shared_ptr<SimVolume> target = VolumeOfHandle(volume);
     if (target == nullptr) {
         return win32::kStatusInvalidHandle;
     }
-    return target->QueryNameById(fileId, buffer, size);
+    return target->QueryNameById(fileId, buffer, size, desiredAccess);
 }
 
 std::uint64_t SimPlatform::GetFileId(const CWString& path) {

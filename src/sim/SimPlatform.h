@@ -47,9 +47,6 @@ public:
     // An empty text makes GetUserSidText fail.
     void SetUserSidText(std::u16string sid);
 
-    // The Win32 error of the calling thread's last call of this platform (0 after a
-    // success), as GetLastError keeps one per thread.
-    std::uint32_t LastError() const;
     std::size_t OpenVolumeCount() const;
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
@@ -59,9 +56,12 @@ public:
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t& returned) override;
+    // The error of the calling thread's last call of this platform (0 after a success),
+    // as GetLastError keeps one per thread.
+    std::uint32_t LastError() const override;
     bool HasOpenByIdCalls() override;
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                               std::uint32_t size) override;
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                               std::uint64_t fileId, void* buffer, std::uint32_t size) override;
     std::uint64_t GetFileId(const CWString& path) override;
     bool IsDirectory(const CWString& path) override;
     CWString GetUserSidText() override;

@@ -47,6 +47,20 @@ std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
     return names;
 }
 
+// The specific rights a request for generic ones asks for (the file objects' mapping).
+std::uint32_t WithGenericRights(std::uint32_t desired) {
+    constexpr std::uint32_t kFileGenericRead = 0x00120089;
+    constexpr std::uint32_t kFileGenericWrite = 0x00120116;
+    constexpr std::uint32_t kFileGenericExecute = 0x001200A0;
+    constexpr std::uint32_t kFileAllAccess = 0x001F01FF;
+    std::uint32_t rights = desired & 0x0FFFFFFFu;
+    rights |= (desired & 0x80000000u) != 0 ? kFileGenericRead : 0;
+    rights |= (desired & 0x40000000u) != 0 ? kFileGenericWrite : 0;
+    rights |= (desired & 0x20000000u) != 0 ? kFileGenericExecute : 0;
+    rights |= (desired & 0x10000000u) != 0 ? kFileAllAccess : 0;
+    return rights;
+}
+
 // Size of a $I… file: version, size, time, name length, then the original path.
 std::uint64_t InfoFileSize(std::size_t pathUnits) {
     return 28 + 2 * (pathUnits + 3);
@@ -435,23 +449,38 @@ std::optional<ntfs::UsnJournalDataV0> SimVolume::JournalData() const {
 
 void SimVolume::CreateJournal(std::uint64_t maximumSize, std::uint64_t allocationDelta) {
     const Lock lock(mutex_);
-    if (journal_.IsActive()) {
-        journal_.Resize(maximumSize, allocationDelta);
-    } else {
-        journal_.Create(NewJournalId(), maximumSize, allocationDelta);
-    }
+    deletion_.Finish();
+    CreateJournalLocked(maximumSize, allocationDelta);
 }
 
 void SimVolume::RecreateJournal() {
     const Lock lock(mutex_);
     const ntfs::UsnJournalDataV0 old = journal_.Data();
+    deletion_.Finish();
     journal_.Delete();
     journal_.Create(NewJournalId(), old.MaximumSize, old.AllocationDelta);
 }
 
 void SimVolume::DeleteJournal() {
     const Lock lock(mutex_);
+    deletion_.Finish();
     journal_.Delete();
+}
+
+void SimVolume::DeleteJournalInBackground(int requests) {
+    const Lock lock(mutex_);
+    journal_.Delete();
+    deletion_.Begin(requests);
+}
+
+void SimVolume::FinishJournalDeletion() {
+    const Lock lock(mutex_);
+    deletion_.Finish();
+}
+
+bool SimVolume::JournalDeletionInProgress() const {
+    const Lock lock(mutex_);
+    return deletion_.InProgress();
 }
 
 void SimVolume::DropRecordsBefore(std::int64_t usn) {
@@ -515,8 +544,13 @@ bool SimVolume::DeviceIoControl(std::uint32_t code, const void* in, std::uint32_
     return error == win32::kErrorSuccess;
 }
 
-std::int32_t SimVolume::QueryNameById(std::uint64_t fileId, void* buffer,
-                                      std::uint32_t size) const {
+void SimVolume::DenyAccess(std::uint64_t reference, std::uint32_t rights) {
+    const Lock lock(mutex_);
+    deniedRights_[reference] |= rights;
+}
+
+std::int32_t SimVolume::QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size,
+                                      std::uint32_t desiredAccess) const {
     const Lock lock(mutex_);
     if (removed_) {
         return win32::kStatusNoSuchDevice;
@@ -525,6 +559,10 @@ std::int32_t SimVolume::QueryNameById(std::uint64_t fileId, void* buffer,
     std::u16string path;
     if (record == kNone || !files_.PathOf(record, path)) {
         return win32::kStatusObjectNameNotFound;
+    }
+    if (const auto rule = deniedRights_.find(fileId);
+        rule != deniedRights_.end() && (WithGenericRights(desiredAccess) & rule->second) != 0) {
+        return win32::kStatusAccessDenied;
     }
     if (buffer == nullptr || size < ntfs::kFileNameInformationNameOffset) {
         return win32::kStatusInfoLengthMismatch;
@@ -919,17 +957,22 @@ std::uint32_t SimVolume::AnswerLocked(std::uint32_t code, const std::uint8_t* in
         --failuresLeft_;
         return failError_;
     }
+    if (code == ntfs::kFsctlDeleteUsnJournal) {
+        return DeleteJournalLocked(in, inSize);
+    }
+    const bool onTheJournal = code == ntfs::kFsctlCreateUsnJournal ||
+                              code == ntfs::kFsctlQueryUsnJournal ||
+                              code == ntfs::kFsctlReadUsnJournal || code == ntfs::kFsctlEnumUsnData;
+    if (onTheJournal && deletion_.Meet()) {
+        return win32::kErrorJournalDeleteInProgress;
+    }
     switch (code) {
         case ntfs::kFsctlCreateUsnJournal: {
             if (inSize < sizeof(ntfs::CreateUsnJournalData)) {
                 return win32::kErrorInvalidParameter;
             }
             const auto request = ntfs::ReadStruct<ntfs::CreateUsnJournalData>(in);
-            if (journal_.IsActive()) {
-                journal_.Resize(request.MaximumSize, request.AllocationDelta);
-            } else {
-                journal_.Create(NewJournalId(), request.MaximumSize, request.AllocationDelta);
-            }
+            CreateJournalLocked(request.MaximumSize, request.AllocationDelta);
             return win32::kErrorSuccess;
         }
         case ntfs::kFsctlQueryUsnJournal: {
@@ -959,27 +1002,49 @@ std::uint32_t SimVolume::AnswerLocked(std::uint32_t code, const std::uint8_t* in
             }
             return files_.Enumerate(ntfs::ReadStruct<ntfs::MftEnumDataV0>(in), out, outSize,
                                     returned);
-        case ntfs::kFsctlDeleteUsnJournal: {
-            if (inSize < sizeof(ntfs::DeleteUsnJournalData)) {
-                return win32::kErrorInvalidParameter;
-            }
-            const auto request = ntfs::ReadStruct<ntfs::DeleteUsnJournalData>(in);
-            if ((request.DeleteFlags & (ntfs::kUsnDeleteFlagDelete | ntfs::kUsnDeleteFlagNotify)) ==
-                0) {
-                return win32::kErrorInvalidParameter;
-            }
-            if ((request.DeleteFlags & ntfs::kUsnDeleteFlagDelete) == 0) {
-                return win32::kErrorSuccess;  // nothing is being deleted to wait for
-            }
-            if (journal_.IsActive() && request.UsnJournalID != journal_.Id()) {
-                return win32::kErrorInvalidParameter;
-            }
-            journal_.Delete();
-            return win32::kErrorSuccess;
-        }
         default:
             return win32::kErrorInvalidFunction;
     }
+}
+
+void SimVolume::CreateJournalLocked(std::uint64_t maximumSize, std::uint64_t allocationDelta) {
+    if (!journal_.IsActive()) {
+        journal_.Create(NewJournalId(), maximumSize, allocationDelta);
+        return;
+    }
+    // NTFS sets an existing journal to the sizes of the request; a smaller maximum drops
+    // the oldest records.
+    journal_.Resize(maximumSize != 0 ? maximumSize : SimJournal::kDefaultMaximumSize,
+                    allocationDelta != 0 ? allocationDelta : SimJournal::kDefaultAllocationDelta);
+}
+
+std::uint32_t SimVolume::DeleteJournalLocked(const std::uint8_t* in, std::uint32_t inSize) {
+    if (inSize < sizeof(ntfs::DeleteUsnJournalData)) {
+        return win32::kErrorInvalidParameter;
+    }
+    const auto request = ntfs::ReadStruct<ntfs::DeleteUsnJournalData>(in);
+    const bool remove = (request.DeleteFlags & ntfs::kUsnDeleteFlagDelete) != 0;
+    const bool notify = (request.DeleteFlags & ntfs::kUsnDeleteFlagNotify) != 0;
+    if (!remove && !notify) {
+        return win32::kErrorInvalidParameter;
+    }
+    if (remove && deletion_.InProgress()) {
+        deletion_.Meet();
+        return win32::kErrorJournalDeleteInProgress;
+    }
+    if (remove && journal_.IsActive() && request.UsnJournalID != journal_.Id()) {
+        return win32::kErrorInvalidParameter;
+    }
+    if (remove) {
+        journal_.Delete();
+        deletion_.Begin(kDeletionRequests);
+    }
+    // A synchronous request that asks to be told returns once the deletion is over; a
+    // simulation never blocks its caller, so the deletion ends now.
+    if (notify) {
+        deletion_.Finish();
+    }
+    return win32::kErrorSuccess;
 }
 
 std::uint64_t SimVolume::NextRandom() {

@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "engine/JournalRecords.h"
+#include "engine/VolumePlatform.h"
 #include "sim/SimClock.h"
 #include "sim/SimFileTable.h"
 #include "sim/SimJournal.h"
+#include "sim/SimJournalDeletion.h"
 #include "sim/SimOpenFile.h"
 #include "sim/SimRecord.h"
 #include "sim/Win32Codes.h"
@@ -125,6 +127,10 @@ public:
     // The user's folder under $RECYCLE.BIN; 0 until its first use.
     std::uint64_t RecycleFolder(std::u16string_view sid = kDefaultUserSid) const;
 
+    // The rights an entry's access rules deny the user (an administrator too: a deny rule
+    // holds for everyone it names). An open asking for any of them is refused.
+    void DenyAccess(std::uint64_t reference, std::uint32_t rights);
+
     // ---- Entries that were there before the journal: no records (set-up, loading)
     std::uint64_t AddExisting(std::uint64_t parent, std::u16string_view name,
                               std::uint32_t attributes = ntfs::kAttributeArchive);
@@ -145,10 +151,21 @@ public:
     std::optional<ntfs::UsnJournalDataV0> JournalData() const;
 
     // ---- The journal's life and faults on demand
+    // As FSCTL_CREATE_USN_JOURNAL: a new journal where there is none; an active one is set
+    // to the sizes given, 0 meaning the default size, as for a new one.
     void CreateJournal(std::uint64_t maximumSize = 0, std::uint64_t allocationDelta = 0);
     // Deletes the journal and creates it again: a new identifier, no records.
     void RecreateJournal();
+    // The journal is gone, its deletion over.
     void DeleteJournal();
+    // The journal is gone, and its deletion goes on for the next `requests` control
+    // requests on the journal (or until FinishJournalDeletion), which fail with
+    // ERROR_JOURNAL_DELETE_IN_PROGRESS. FSCTL_DELETE_USN_JOURNAL starts one of
+    // kDeletionRequests.
+    static constexpr int kDeletionRequests = 3;
+    void DeleteJournalInBackground(int requests = SimJournalDeletion::kUntilFinished);
+    void FinishJournalDeletion();
+    bool JournalDeletionInProgress() const;
     // A wrap: the records below `usn` are gone and FirstUsn moves on.
     void DropRecordsBefore(std::int64_t usn);
     void SetJournalMaximumSize(std::uint64_t bytes);
@@ -167,8 +184,10 @@ public:
     // DeviceIoControl on the volume: answers success; `error` gets the Win32 error code.
     bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
                          std::uint32_t outSize, std::uint32_t& returned, std::uint32_t& error);
-    // Open by file id and FileNameInformation: the path from the root. NTSTATUS.
-    std::int32_t QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size) const;
+    // Open by file id asking for `desiredAccess`, and FileNameInformation: the path from
+    // the root. NTSTATUS.
+    std::int32_t QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size,
+                               std::uint32_t desiredAccess = file_access::kReadAttributes) const;
 
 private:
     friend class SimOpenFile;
@@ -227,6 +246,8 @@ private:
     std::vector<Visit> BelowLocked(std::uint32_t dir) const;
     std::uint32_t AnswerLocked(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize,
                                std::uint8_t* out, std::uint32_t outSize, std::uint32_t& returned);
+    void CreateJournalLocked(std::uint64_t maximumSize, std::uint64_t allocationDelta);
+    std::uint32_t DeleteJournalLocked(const std::uint8_t* in, std::uint32_t inSize);
     std::uint64_t NextRandom();
     std::uint64_t NewJournalId();
 
@@ -234,6 +255,7 @@ private:
     std::shared_ptr<SimClock> clock_;
     SimFileTable files_;
     SimJournal journal_;
+    SimJournalDeletion deletion_;
     std::unordered_map<std::uint64_t, Handle> handles_;
     std::uint64_t nextHandleId_ = 1;
     std::uint64_t random_;
@@ -243,4 +265,6 @@ private:
     std::uint32_t failError_ = 0;
     std::shared_ptr<const std::function<void(std::uint32_t)>> hook_;
     std::map<std::uint32_t, std::uint64_t> requestCounts_;
+    // By reference, sequence included: a record used again starts without rules.
+    std::unordered_map<std::uint64_t, std::uint32_t> deniedRights_;
 };

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engine/JournalRecords.h"
+
 // The platform's result codes the simulated volume answers with: Win32 error codes (what
 // GetLastError gives after a failed call) and NTSTATUS values of the native calls.
 namespace win32 {
@@ -16,8 +18,8 @@ constexpr std::uint32_t kErrorNotReady = 21;
 constexpr std::uint32_t kErrorHandleEof = 38;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorJournalDeleteInProgress = 1178;
-constexpr std::uint32_t kErrorJournalNotActive = 1179;
+constexpr std::uint32_t kErrorJournalDeleteInProgress = ntfs::kErrorJournalDeleteInProgress;
+constexpr std::uint32_t kErrorJournalNotActive = ntfs::kErrorJournalNotActive;
 constexpr std::uint32_t kErrorJournalEntryDeleted = 1181;
 
 constexpr std::int32_t kStatusSuccess = 0;
@@ -27,5 +29,6 @@ constexpr std::int32_t kStatusInvalidHandle = static_cast<std::int32_t>(0xC00000
 constexpr std::int32_t kStatusInvalidParameter = static_cast<std::int32_t>(0xC000000Du);
 constexpr std::int32_t kStatusNoSuchDevice = static_cast<std::int32_t>(0xC000000Eu);
 constexpr std::int32_t kStatusObjectNameNotFound = static_cast<std::int32_t>(0xC0000034u);
+constexpr std::int32_t kStatusAccessDenied = static_cast<std::int32_t>(0xC0000022u);
 
 }  // namespace win32

@@ -61,6 +61,13 @@ const Scenario kScenarios[] = {
          h.Close();
          return Lines{"Created C:\\data\\|t.tmp"};
      }},
+    {"a_directory_that_denies_listing_still_names_its_changes",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.DenyAccess(s.sub, file_access::kListDirectory);
+         s.v.MakeFile(s.sub, u"x.txt");
+         return Lines{"Created C:\\data\\sub\\|x.txt"};
+     }},
     {"content_change",
      {u"C:\\data"},
      [](Scene& s) {

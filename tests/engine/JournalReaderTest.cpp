@@ -30,16 +30,33 @@ TEST_F(EngineTest, RecordsOlderThanTheWatchStartAreDroppedThoseOfItsSecondKept) 
     const std::int64_t start = SimClock::FromUnixSeconds(1700000000);
     platform.Clock().Set(start - 10 * kSecond);
     volume.MakeFile(SimVolume::kRoot, u"before.txt");
-    platform.Clock().Set(start + 7 * kSecond / 10);  // the watch starts at .7 s
-    ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
     volume.AppendRecord(
         CloseRecord(ntfs::MakeFileReference(900, 1), start - 1, u"just-before.txt"));
     volume.AppendRecord(
         CloseRecord(ntfs::MakeFileReference(901, 1), start + 1000, u"same-second.txt"));
+    platform.Clock().Set(start + 7 * kSecond / 10);  // the watch starts at .7 s
+    ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
     volume.MakeFile(SimVolume::kRoot, u"after.txt");
     CatchUp();
     EXPECT_EQ(log.Changes(),
               (std::vector<std::string>{"Content C:\\|same-second.txt", "Created C:\\|after.txt"}));
+}
+
+// The clock set back during a watch (by hand, or by a large correction): what is written
+// from then on is still new, whatever its time stamp says.
+TEST_F(EngineTest, ChangesMadeAfterTheClockIsSetBackAreReported) {
+    ASSERT_TRUE(Open());
+    volume.MakeFile(SimVolume::kRoot, u"before.txt");
+    CatchUp();
+    platform.Clock().Advance(-3600 * kSecond);
+    volume.MakeFile(SimVolume::kRoot, u"an-hour-earlier.txt");
+    volume.AppendRecord(CloseRecord(
+        ntfs::MakeFileReference(902, 1),
+        static_cast<std::int64_t>(watcher.WatchStart()) - 86400 * kSecond, u"a-day-earlier.txt"));
+    CatchUp();
+    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|before.txt",
+                                                       "Created C:\\|an-hour-earlier.txt",
+                                                       "Content C:\\|a-day-earlier.txt"}));
 }
 
 TEST_F(EngineTest, OnStartedComesOncePerWorkerAndIsNeverLost) {
@@ -98,19 +115,22 @@ TEST_P(JournalReplaced, ANewJournalStartsANewPassFromNow) {
     CatchUp();
     const std::int64_t oldStart = static_cast<std::int64_t>(watcher.WatchStart());
     platform.Clock().Advance(100 * kSecond);
+    gate.CloseAndWaitForTheReader();
     if (deleteOnly) {
         volume.DeleteJournal();  // the engine's recovery creates it again
     } else {
         volume.RecreateJournal();
+        // In the new journal before the recovery, stamped after the first watch start:
+        // no longer wanted.
+        volume.AppendRecord(
+            CloseRecord(ntfs::MakeFileReference(950, 1), oldStart + 10 * kSecond, u"stale.txt"));
     }
+    gate.Open();
     // Until the engine has seen the new journal, its answer to a read is a failure.
     for (int i = 0; i < 200 && !volume.JournalData().has_value(); ++i) {
         std::this_thread::sleep_for(5ms);
     }
     CatchUp();
-    // Stamped after the first watch start but before the recovery: no longer wanted.
-    volume.AppendRecord(
-        CloseRecord(ntfs::MakeFileReference(950, 1), oldStart + 10 * kSecond, u"stale.txt"));
     volume.MakeFile(SimVolume::kRoot, u"second.txt");
     CatchUp();
     EXPECT_EQ(log.Changes(),
@@ -122,6 +142,75 @@ TEST_P(JournalReplaced, ANewJournalStartsANewPassFromNow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DeletedOrRecreated, JournalReplaced, ::testing::Values(true, false));
+
+// Someone deletes the journal (fsutil, a disk tool): NTFS answers at once and deletes in
+// the background, failing every request on the journal until it is done. The watch waits
+// for that and goes on with the journal its recovery then creates.
+struct DeletionCase {
+    const char* name;
+    int requests;  // how long the deletion lasts; kUntilFinished: until the test ends it
+};
+
+class JournalDeletion : public EngineTest {
+protected:
+    // Waits until the worker has asked the journal `more` more queries.
+    bool WaitForQueries(std::uint64_t more) {
+        const std::uint64_t target = volume.RequestCount(ntfs::kFsctlQueryUsnJournal) + more;
+        for (int i = 0; i < 400; ++i) {
+            if (volume.RequestCount(ntfs::kFsctlQueryUsnJournal) >= target) {
+                return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+};
+
+class JournalBeingDeleted : public JournalDeletion,
+                            public ::testing::WithParamInterface<DeletionCase> {};
+
+TEST_P(JournalBeingDeleted, IsWaitedForAndItsSuccessorReadAsANewPass) {
+    ASSERT_TRUE(Open());
+    volume.MakeFile(SimVolume::kRoot, u"before.txt");
+    CatchUp();
+    const std::uint64_t oldId = volume.JournalData()->UsnJournalID;
+    volume.DeleteJournalInBackground(GetParam().requests);
+    if (GetParam().requests == SimJournalDeletion::kUntilFinished) {
+        ASSERT_TRUE(WaitForQueries(5)) << "the worker stopped asking while the journal was deleted";
+        EXPECT_TRUE(volume.JournalDeletionInProgress());
+        volume.FinishJournalDeletion();
+    }
+    for (int i = 0; i < 400 && !volume.JournalData().has_value(); ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(volume.JournalData().has_value()) << "the watch gave up on the volume";
+    EXPECT_NE(volume.JournalData()->UsnJournalID, oldId);
+    CatchUp();
+    volume.MakeFile(SimVolume::kRoot, u"after.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(),
+              (std::vector<std::string>{"Created C:\\|before.txt", "Created C:\\|after.txt"}));
+    EXPECT_EQ(log.Count("Started"), 1);
+}
+
+TEST_F(JournalDeletion, DoesNotHoldUpAStop) {
+    ASSERT_TRUE(Open());
+    CatchUp();
+    volume.DeleteJournalInBackground();
+    ASSERT_TRUE(WaitForQueries(2));
+    const auto stopping = std::chrono::steady_clock::now();
+    watcher.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
+    const std::uint64_t queries = volume.RequestCount(ntfs::kFsctlQueryUsnJournal);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(volume.RequestCount(ntfs::kFsctlQueryUsnJournal), queries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, JournalBeingDeleted,
+                         ::testing::Values(DeletionCase{"ends_on_its_own", 12},
+                                           DeletionCase{"ends_when_told",
+                                                        SimJournalDeletion::kUntilFinished}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, AReaderThatFellBehindAWrappingJournalLosesNothingItStillHolds) {
     ASSERT_TRUE(Open());
@@ -204,7 +293,9 @@ TEST_F(EngineTest, AStopDuringALongEnumerationIsPrompt) {
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(enumerations, seen);
     EXPECT_LT(seen, 100) << "the enumeration ran to its end";
-    EXPECT_EQ(log.Count("Started"), 1) << "every worker announces itself once, also a stopped one";
+    // The watch never began: nothing announced, the journal never read.
+    EXPECT_EQ(log.Count("Started"), 0);
+    EXPECT_EQ(volume.RequestCount(ntfs::kFsctlReadUsnJournal), 0u);
 }
 
 TEST_F(EngineTest, RecordsItCannotDecodeAreSteppedOverAndTheWatchGoesOn) {

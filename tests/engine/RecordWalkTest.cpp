@@ -45,9 +45,9 @@ struct Built {
 };
 
 std::vector<std::string> Walk(const std::vector<std::uint8_t>& bytes, std::size_t returned,
-                              std::int64_t notBefore = 0) {
+                              std::int64_t notBefore, std::int64_t fromUsn) {
     std::vector<std::string> names;
-    journal::WalkBatch(bytes.data(), returned, notBefore, [&](const ntfs::UsnRecordV2& r) {
+    journal::WalkBatch(bytes.data(), returned, notBefore, fromUsn, [&](const ntfs::UsnRecordV2& r) {
         std::u16string name(static_cast<std::size_t>(r.NameUnits()), u'\0');
         std::memcpy(name.data(), r.Name(), name.size() * 2);
         names.push_back(ToUtf8(name));
@@ -62,6 +62,7 @@ struct WalkCase {
     std::int64_t notBefore = 0;
     int cut = 0;            // bytes the read reports fewer than the batch holds
     int returnedOnly = -1;  // or the byte count the read reports
+    std::int64_t fromUsn = INT64_MAX;
 };
 
 class RecordWalk : public ::testing::TestWithParam<WalkCase> {};
@@ -71,7 +72,7 @@ TEST_P(RecordWalk, HandsOnOnlyWhatCanBeTrusted) {
     const std::size_t returned = c.returnedOnly >= 0
                                      ? static_cast<std::size_t>(c.returnedOnly)
                                      : c.batch.bytes.size() - static_cast<std::size_t>(c.cut);
-    EXPECT_EQ(Walk(c.batch.bytes, returned, c.notBefore), c.handed);
+    EXPECT_EQ(Walk(c.batch.bytes, returned, c.notBefore, c.fromUsn), c.handed);
 }
 
 using H = ntfs::UsnRecordV2Header;
@@ -105,6 +106,17 @@ INSTANTIATE_TEST_SUITE_P(
                  Built().Add(u"old", 99).Add(u"new", 100),
                  {"new"},
                  100},
+        // From the Usn where the pass began every record counts, whatever its stamp.
+        WalkCase{"records_from_the_pass_start_are_kept_whatever_their_stamp",
+                 Built()
+                     .Add(u"old", 99, [](H& h) { h.Usn = 4096; })
+                     .Add(u"late", 5, [](H& h) { h.Usn = 4176; })
+                     .Add(u"new", 100, [](H& h) { h.Usn = 4256; }),
+                 {"late", "new"},
+                 100,
+                 0,
+                 -1,
+                 4176},
         WalkCase{
             "negative_stamps_count_as_old", Built().Add(u"neg", -5).Add(u"new", 100), {"new"}, 0},
         WalkCase{"trailing_bytes_too_short_for_a_record", Built().Add(u"a").Garbage(40), {"a"}},

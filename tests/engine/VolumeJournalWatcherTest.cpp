@@ -55,10 +55,15 @@ INSTANTIATE_TEST_SUITE_P(
             "not_administrator",
             [](SimPlatform& p, SimVolume&) { p.FailVolumeOpens(win32::kErrorAccessDenied); },
             false},
-        RefusalCase{
-            "journal_cannot_be_created",
-            [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlCreateUsnJournal); },
-            false},
+        RefusalCase{"journal_cannot_be_created",
+                    [](SimPlatform&, SimVolume& v) {
+                        v.DeleteJournal();
+                        v.FailNextRequests(1, ntfs::kFsctlCreateUsnJournal);
+                    },
+                    false},
+        RefusalCase{"no_journal_yet", [](SimPlatform&, SimVolume& v) { v.DeleteJournal(); }, true},
+        RefusalCase{"journal_being_deleted",
+                    [](SimPlatform&, SimVolume& v) { v.DeleteJournalInBackground(); }, false},
         RefusalCase{
             "journal_cannot_be_queried",
             [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlQueryUsnJournal); },
@@ -66,6 +71,36 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"volume_removed", [](SimPlatform&, SimVolume& v) { v.SetRemoved(true); },
                     false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A create on a volume that has a journal sets it to the sizes given: the watch asks for
+// none unless there is no journal, so one sized large for others keeps its size and records.
+TEST_F(EngineTest, AnExistingJournalKeepsItsSizesAcrossAWatchAndARecovery) {
+    constexpr std::uint64_t kLarge = 1ULL << 30;
+    constexpr std::uint64_t kDelta = 64ULL << 20;
+    volume.CreateJournal(kLarge, kDelta);
+    ASSERT_TRUE(Open());
+    volume.MakeFile(SimVolume::kRoot, u"a.txt");
+    CatchUp();
+    volume.FailNextRequests(1, ntfs::kFsctlReadUsnJournal);  // the worker recovers
+    volume.MakeFile(SimVolume::kRoot, u"b.txt");
+    CatchUp();
+    watcher.Stop();
+    EXPECT_EQ(log.Changes(),
+              (std::vector<std::string>{"Created C:\\|a.txt", "Created C:\\|b.txt"}));
+    EXPECT_EQ(volume.RequestCount(ntfs::kFsctlCreateUsnJournal), 0u);
+    EXPECT_EQ(volume.JournalData()->MaximumSize, kLarge);
+    EXPECT_EQ(volume.JournalData()->AllocationDelta, kDelta);
+}
+
+TEST_F(EngineTest, AVolumeWithoutAJournalIsGivenOneOfTheDefaultSize) {
+    volume.DeleteJournal();
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(volume.RequestCount(ntfs::kFsctlCreateUsnJournal), 1u);
+    EXPECT_EQ(volume.JournalData()->MaximumSize, SimJournal::kDefaultMaximumSize);
+    volume.MakeFile(SimVolume::kRoot, u"a.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|a.txt"}));
+}
 
 TEST_F(EngineTest, ADriveWithoutAVolumeIsRefused) {
     EXPECT_FALSE(watcher.Open(u'Q', Paths({}), log.Slots()));

@@ -197,10 +197,11 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
     EXPECT_EQ(receiver.WrongSources(), 0);
 }
 
-TEST_F(MonitorTest, WatchStartedComesOncePerStartAlways) {
+TEST_F(MonitorTest, WatchStartedComesOnceForEveryWatchThatBeginsReading) {
     receiver.BindAll(monitor);
-    for (int i = 0; i < 20; ++i) {
+    for (std::size_t i = 0; i < 20; ++i) {
         ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\"})));
+        ASSERT_TRUE(receiver.WaitForCount(i + 1));
         monitor.StopWatch(u'C');
     }
     EXPECT_EQ(receiver.Seen(), Lines(20, "Started C"));

@@ -149,7 +149,8 @@ TEST_F(SimPlatformTest, AClosedHandleFailsEveryLaterRequest) {
     EXPECT_EQ(platform.LastError(), win32::kErrorInvalidHandle);
     EXPECT_EQ(returned, 0u);
     std::uint8_t name[64];
-    EXPECT_EQ(platform.QueryNameById(second, SimVolume::kRoot, name, sizeof name),
+    EXPECT_EQ(platform.QueryNameById(second, file_access::kReadAttributes, SimVolume::kRoot, name,
+                                     sizeof name),
               win32::kStatusInvalidHandle);
     EXPECT_FALSE(platform.DeviceIoControl(kInvalidPlatformHandle, ntfs::kFsctlQueryUsnJournal,
                                           nullptr, 0, &data, sizeof data, returned));
@@ -219,6 +220,75 @@ TEST_F(SimPlatformTest, CreateMakesAJournalOnlyWhereThereIsNone) {
     EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlCreateUsnJournal, &request,
                                           sizeof request - 1, nullptr, 0, returned));
     EXPECT_EQ(platform.LastError(), win32::kErrorInvalidParameter);
+}
+
+TEST_F(SimPlatformTest, CreateOnAnActiveJournalSetsItsSizes) {
+    const std::uint64_t id = Journal().UsnJournalID;
+    ntfs::CreateUsnJournalData large{1ULL << 30, 64ULL << 20};
+    std::uint32_t returned = 0;
+    ASSERT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlCreateUsnJournal, &large, sizeof large,
+                                         nullptr, 0, returned));
+    EXPECT_EQ(Journal().MaximumSize, 1ULL << 30);
+    EXPECT_EQ(Journal().AllocationDelta, 64ULL << 20);
+    // Sizes of 0 are the default ones, as for a new journal: the large one shrinks.
+    ASSERT_TRUE(sim_test::CreateJournal(platform, handle));
+    EXPECT_EQ(Journal().MaximumSize, SimJournal::kDefaultMaximumSize);
+    EXPECT_EQ(Journal().AllocationDelta, SimJournal::kDefaultAllocationDelta);
+    EXPECT_EQ(Journal().UsnJournalID, id);
+}
+
+// NTFS answers a delete at once and deletes in the background; until it is done every
+// request on the journal fails with ERROR_JOURNAL_DELETE_IN_PROGRESS.
+TEST_F(SimPlatformTest, ADeletionGoesOnInTheBackground) {
+    const ntfs::UsnJournalDataV0 journal = Journal();
+    std::uint32_t returned = 0;
+    ntfs::DeleteUsnJournalData request{journal.UsnJournalID, ntfs::kUsnDeleteFlagDelete};
+    ASSERT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &request,
+                                         sizeof request, nullptr, 0, returned));
+    EXPECT_TRUE(volume.JournalDeletionInProgress());
+    EXPECT_FALSE(volume.JournalData().has_value());
+    ASSERT_GE(SimVolume::kDeletionRequests, 3);
+    ntfs::UsnJournalDataV0 data{};
+    EXPECT_FALSE(QueryJournal(platform, handle, data));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    EXPECT_FALSE(sim_test::CreateJournal(platform, handle));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    const Batch read = ReadJournal(platform, handle, 0, journal.UsnJournalID);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    for (int i = 3; i < SimVolume::kDeletionRequests; ++i) {
+        EXPECT_FALSE(QueryJournal(platform, handle, data));
+    }
+    // Done: no journal, until one is created.
+    EXPECT_FALSE(volume.JournalDeletionInProgress());
+    EXPECT_FALSE(QueryJournal(platform, handle, data));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalNotActive);
+    ASSERT_TRUE(sim_test::CreateJournal(platform, handle));
+    EXPECT_NE(Journal().UsnJournalID, journal.UsnJournalID);
+}
+
+TEST_F(SimPlatformTest, ADeletionLastsUntilItIsOverWhateverIsAsked) {
+    volume.DeleteJournalInBackground();
+    std::uint32_t returned = 0;
+    const Batch listed = Enumerate(platform, handle, 0);
+    EXPECT_FALSE(listed.ok);
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    ntfs::DeleteUsnJournalData again{0, ntfs::kUsnDeleteFlagDelete};
+    EXPECT_FALSE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &again,
+                                          sizeof again, nullptr, 0, returned));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    ntfs::UsnJournalDataV0 data{};
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_FALSE(QueryJournal(platform, handle, data));
+    }
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalDeleteInProgress);
+    // A request to be told when the deletion is over returns once it is.
+    ntfs::DeleteUsnJournalData notify{0, ntfs::kUsnDeleteFlagNotify};
+    EXPECT_TRUE(platform.DeviceIoControl(handle, ntfs::kFsctlDeleteUsnJournal, &notify,
+                                         sizeof notify, nullptr, 0, returned));
+    EXPECT_FALSE(volume.JournalDeletionInProgress());
+    EXPECT_FALSE(QueryJournal(platform, handle, data));
+    EXPECT_EQ(platform.LastError(), win32::kErrorJournalNotActive);
 }
 
 TEST_F(SimPlatformTest, DeleteRequestNeedsTheCurrentIdentifier) {
@@ -515,9 +585,11 @@ struct NameAnswer {
 };
 
 NameAnswer QueryName(SimPlatform& platform, PlatformHandle handle, std::uint64_t id,
-                     std::uint32_t size) {
+                     std::uint32_t size,
+                     std::uint32_t desiredAccess = file_access::kReadAttributes) {
     std::vector<std::uint8_t> buffer(size + 8, 0);
-    NameAnswer answer{platform.QueryNameById(handle, id, buffer.data(), size), 0, {}};
+    NameAnswer answer{
+        platform.QueryNameById(handle, desiredAccess, id, buffer.data(), size), 0, {}};
     if (answer.status == win32::kStatusSuccess || answer.status == win32::kStatusBufferOverflow) {
         std::memcpy(&answer.length, buffer.data(), 4);
         const std::uint32_t written = std::min(answer.length, size - 4) / 2;
@@ -560,6 +632,30 @@ TEST_F(SimPlatformTest, NameQueryRefusesUnknownAndStaleIds) {
     EXPECT_EQ(QueryName(platform, handle, ntfs::MakeFileReference(99999, 1), 2080).status,
               win32::kStatusObjectNameNotFound);
     EXPECT_EQ(QueryName(platform, handle, 0, 2080).status, win32::kStatusObjectNameNotFound);
+}
+
+// A directory whose access rules deny listing it: an open that asks for that right (as
+// GENERIC_READ does) is refused, one that asks only to read attributes is not.
+TEST_F(SimPlatformTest, AnOpenByIdAskingForADeniedRightIsRefused) {
+    const std::uint64_t data = volume.MakeDirectory(SimVolume::kRoot, u"Data");
+    volume.DenyAccess(data, file_access::kListDirectory);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kGenericRead).status,
+              win32::kStatusAccessDenied);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kListDirectory).status,
+              win32::kStatusAccessDenied);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kReadAttributes).name,
+              u"\\Data");
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, 0).name, u"\\Data");
+
+    volume.DenyAccess(data, file_access::kReadAttributes);
+    EXPECT_EQ(QueryName(platform, handle, data, 2080, file_access::kReadAttributes).status,
+              win32::kStatusAccessDenied);
+    // The rules belong to that directory, not to its record number used again.
+    volume.Delete(data);
+    const std::uint64_t reused = volume.MakeDirectory(SimVolume::kRoot, u"Again");
+    ASSERT_EQ(reused & 0xFFFFFFFFFFFFULL, data & 0xFFFFFFFFFFFFULL);
+    EXPECT_EQ(QueryName(platform, handle, reused, 2080, file_access::kGenericRead).name,
+              u"\\Again");
 }
 
 TEST_F(SimPlatformTest, FileIdsOfPaths) {
@@ -639,7 +735,8 @@ TEST_F(SimPlatformTest, ARemovedVolumeFailsEveryRequest) {
     EXPECT_FALSE(sim_test::CreateJournal(platform, handle));
     EXPECT_FALSE(Enumerate(platform, handle, 0).ok);
     std::uint8_t name[64];
-    EXPECT_NE(platform.QueryNameById(handle, SimVolume::kRoot, name, sizeof name),
+    EXPECT_NE(platform.QueryNameById(handle, file_access::kReadAttributes, SimVolume::kRoot, name,
+                                     sizeof name),
               win32::kStatusSuccess);
 }
 

@@ -45,7 +45,8 @@ TEST(SimThreadTest, AReaderSeesEveryRecordWhileAnotherThreadChangesFiles) {
     std::thread namer([&] {
         std::uint8_t buffer[2080];
         for (int i = 0; i < kFiles * 4; ++i) {
-            platform.QueryNameById(handle, SimVolume::kRoot, buffer, sizeof buffer);
+            platform.QueryNameById(handle, file_access::kReadAttributes, SimVolume::kRoot, buffer,
+                                   sizeof buffer);
             platform.GetFileId(CWString(u"C:\\work"));
         }
     });

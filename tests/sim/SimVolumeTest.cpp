@@ -501,7 +501,12 @@ TEST_F(SimVolumeTest, EntriesThatPredateTheJournalHaveNoRecords) {
     ASSERT_TRUE(volume.PlaceExisting(placed, SimVolume::kRoot, u"$RECYCLE.BIN",
                                      kAttributeHidden | kAttributeSystem | kAttributeDirectory));
     EXPECT_FALSE(volume.PlaceExisting(placed, SimVolume::kRoot, u"again", kAttributeDirectory));
-    EXPECT_FALSE(volume.PlaceExisting(MakeFileReference(7, 7), SimVolume::kRoot, u"system", 0));
+    // The volume's own directories go at their own record numbers too, but not over the root.
+    const std::uint64_t extend = MakeFileReference(11, 11);
+    ASSERT_TRUE(volume.PlaceExisting(extend, SimVolume::kRoot, u"$Extend",
+                                     kAttributeHidden | kAttributeSystem | kAttributeDirectory));
+    EXPECT_EQ(volume.PathOf(extend), u"\\$Extend");
+    EXPECT_FALSE(volume.PlaceExisting(SimVolume::kRoot, SimVolume::kRoot, u"root", 0));
     EXPECT_TRUE(Since().empty());
     EXPECT_EQ(volume.Lookup(u"\\docs\\old.txt"), old);
     EXPECT_EQ(volume.Info(old)->lastUsn, 0);

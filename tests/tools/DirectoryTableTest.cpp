@@ -97,7 +97,8 @@ TEST(DirectoryTableTest, AMissingFileIsAnError) {
 
 TEST(DirectoryTableTest, PlacesParentsFirstAndLeavesOutWhatCannotBePlaced) {
     const ScratchDir scratch;
-    // Children before their parents; an orphan; a system record; a name taken twice.
+    // Children before their parents; an orphan; the volume's own directories; a name taken
+    // twice.
     const std::string path =
         scratch.Write("table.tsv",
                       "0x0001000000000042\t0x0001000000000041\t10\tdeep\n"
@@ -113,10 +114,11 @@ TEST(DirectoryTableTest, PlacesParentsFirstAndLeavesOutWhatCannotBePlaced) {
     ASSERT_TRUE(table.LoadTsv(path, error)) << error;
     SimVolume volume;
     const DirectoryTable::Placement placement = table.PlaceInto(volume);
-    EXPECT_EQ(placement.placed, 3u);
-    EXPECT_EQ(placement.leftOut, 4u);
+    EXPECT_EQ(placement.placed, 5u);
+    EXPECT_EQ(placement.leftOut, 2u);
     EXPECT_EQ(volume.Lookup(u"\\data\\sub\\deep"), 0x0001000000000042u);
     EXPECT_EQ(volume.PathOf(0x0001000000000042u), u"\\data\\sub\\deep");
+    EXPECT_EQ(volume.PathOf(0x0001000000000060u), u"\\$Extend\\$RmMetadata");
 
     // An unknown reference number has no name, as a directory that is gone.
     std::uint8_t buffer[64] = {};
@@ -150,10 +152,14 @@ TEST(DirectoryTableTest, ARawMftExtractGivesItsDirectories) {
     EXPECT_EQ(byFrn[user].name, u"S-1-5-21-651123593-4170940736-3544194607-1000");
     EXPECT_EQ(byFrn[user].parent, bin);
 
+    // Every directory goes in, the volume's own ones ($Extend and below) too.
     SimVolume volume;
-    table.PlaceInto(volume);
+    const DirectoryTable::Placement placement = table.PlaceInto(volume);
+    EXPECT_EQ(placement.placed, table.Entries().size() - 1);
+    EXPECT_EQ(placement.leftOut, 0u);
     EXPECT_EQ(volume.Lookup(u"\\$Recycle.Bin\\S-1-5-21-651123593-4170940736-3544194607-1000"),
               user);
+    EXPECT_EQ(volume.Lookup(u"\\$Extend\\$RmMetadata\\$TxfLog"), ntfs::MakeFileReference(30, 1));
 }
 
 TEST(DirectoryTableTest, BytesThatAreNoMftAreRefused) {

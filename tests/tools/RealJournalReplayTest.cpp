@@ -183,6 +183,38 @@ TEST_F(RealJournalReplayTest, ExplorerSequencesComeOutAsTheUserActed) {
     EXPECT_EQ(differing, 8u);
 }
 
+// The volume's own directories, $Extend and those below it, are placed like the others:
+// changes in them come with their directory.
+TEST_F(RealJournalReplayTest, ChangesInTheVolumesOwnDirectoriesComeWithTheirPath) {
+    // As mft.raw names them.
+    const std::map<std::uint64_t, std::string> systemDirs{
+        {MakeFileReference(11, 11), "C:\\$Extend\\"},
+        {MakeFileReference(27, 1), "C:\\$Extend\\$RmMetadata\\"},
+        {MakeFileReference(29, 1), "C:\\$Extend\\$Deleted\\"},
+        {MakeFileReference(30, 1), "C:\\$Extend\\$RmMetadata\\$TxfLog\\"},
+        {MakeFileReference(31, 1), "C:\\$Extend\\$RmMetadata\\$Txf\\"}};
+    const ToolRun run = Replay({"--mft", (kFolder / "mft.raw").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("placed 10 directories, left out 0"), std::string::npos) << run.err;
+    const std::vector<JsonObject> lines = ParseLines(run);
+    ASSERT_EQ(lines.size(), 1 + closes);
+    // Without a filter the n-th record that closes a handle is line n after OnStarted.
+    std::size_t line = 1;
+    std::size_t inSystemDirs = 0;
+    for (const StreamRecord& r : records) {
+        if ((r.record.reason & kReasonClose) == 0) {
+            continue;
+        }
+        if (const auto dir = systemDirs.find(r.record.parentReference); dir != systemDirs.end()) {
+            ++inSystemDirs;
+            EXPECT_EQ(lines[line].at("name"), ToUtf8(r.record.name));
+            EXPECT_EQ(lines[line].at("dir"), dir->second) << ToUtf8(r.record.name);
+        }
+        ++line;
+    }
+    EXPECT_EQ(inSystemDirs, 2u);
+}
+
 TEST_F(RealJournalReplayTest, AWatchedDirectoryCreatedDuringTheJournal) {
     // The table: the MFT extract's directories and those the journal creates, renames
     // and deletes, as they stand at its end.

@@ -4,14 +4,52 @@
 
 #include <windows.h>
 
+#include "engine/ChangeClassifier.h"
 #include "engine/JournalRecords.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/Utf8.h"
 
 // The real backend against what Wine offers: drive C: is a fixed NTFS volume whose device
-// opens, but the change-journal control codes are refused.
+// opens, but the change-journal control codes are refused. Opens by id work relative to a
+// handle of the root directory only, and a 32-bit test in the 64-bit prefix has its paths
+// redirected as on 64-bit Windows.
 namespace {
+
+std::wstring SystemDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    GetSystemDirectoryW(path, MAX_PATH);
+    return path;
+}
+
+// The real System32 as this process reaches it with redirection on: a 32-bit process under
+// WoW64 through the Sysnative alias.
+std::wstring RealSystemDirectory() {
+#ifdef _WIN64
+    return SystemDirectory();
+#else
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows) + L"\\Sysnative";
+#endif
+}
+
+CWString Text(const std::wstring& path) {
+    return CWString(reinterpret_cast<const char16_t*>(path.c_str()));
+}
+
+// The file id of a path as this thread sees it, redirection and all.
+std::uint64_t IdAsThisThreadSees(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+    CloseHandle(file);
+    return known ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow : 0;
+}
 
 TEST(Win32VolumePlatform, DriveCIsAFixedNtfsVolumeThatOpens) {
     Win32VolumePlatform platform;
@@ -25,7 +63,7 @@ TEST(Win32VolumePlatform, DriveCIsAFixedNtfsVolumeThatOpens) {
     EXPECT_TRUE(platform.HasOpenByIdCalls());
 }
 
-TEST(Win32VolumePlatform, OpenIsRefusedAtJournalCreationWithTheVolumeClosed) {
+TEST(Win32VolumePlatform, OpenIsRefusedAtTheJournalWithTheVolumeClosed) {
     Win32VolumePlatform platform;
     VolumeJournalWatcher watcher(platform);
     EXPECT_FALSE(watcher.Open(u'C', CMStringArray{CWString(u"C:\\")}));
@@ -57,6 +95,79 @@ TEST(Win32VolumePlatform, FileIdOfADirectoryIsStableAndMissingPathsGiveZero) {
     EXPECT_TRUE(platform.IsDirectory(path));
     EXPECT_TRUE(platform.IsDirectory(CWConstString(u"C:\\")));
     EXPECT_FALSE(platform.IsDirectory(CWConstString(u"C:\\no such directory")));
+}
+
+// A 32-bit process on 64-bit Windows opens C:\Windows\SysWOW64 when it names System32,
+// unless the redirection is off: the backend's path calls see what the user named, and the
+// thread's redirection is back on afterwards. A 64-bit process has none to turn off.
+TEST(Win32VolumePlatform, PathsNameWhatTheyNameAlsoInA32BitProcess) {
+    Win32VolumePlatform platform;
+    const std::wstring system32 = SystemDirectory();
+    wchar_t wow64[MAX_PATH] = {};
+    ASSERT_NE(GetSystemWow64DirectoryW(wow64, MAX_PATH), 0u) << "a 64-bit prefix has SysWOW64";
+    BOOL redirected = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &redirected));
+#ifdef _WIN64
+    EXPECT_FALSE(redirected);
+#else
+    EXPECT_TRUE(redirected) << "the 32-bit suite runs in a 64-bit prefix";
+#endif
+    const std::uint64_t system32Id = platform.GetFileId(Text(system32));
+    const std::uint64_t wow64Id = platform.GetFileId(Text(wow64));
+    ASSERT_NE(system32Id, 0u);
+    ASSERT_NE(wow64Id, 0u);
+    EXPECT_NE(system32Id, wow64Id);
+    EXPECT_EQ(system32Id, IdAsThisThreadSees(RealSystemDirectory()));
+    EXPECT_EQ(IdAsThisThreadSees(system32), redirected ? wow64Id : system32Id)
+        << "the thread's redirection was not turned back on";
+
+    // A directory that only the real System32 holds.
+    const std::wstring name = L"\\only-in-the-real-system32";
+    ASSERT_TRUE(CreateDirectoryW((RealSystemDirectory() + name).c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(platform.IsDirectory(Text(system32 + name)));
+    EXPECT_NE(platform.GetFileId(Text(system32 + name)), 0u);
+    RemoveDirectoryW((RealSystemDirectory() + name).c_str());
+}
+
+// The one piece of code that builds the native open by id, through the path query the engine
+// runs on Windows: relative to whichever handle the platform takes, found when the volume
+// opened.
+TEST(Win32VolumePlatform, ADirectorysFileIdResolvesToItsPath) {
+    Win32VolumePlatform platform;
+    const PlatformHandle volume = platform.OpenVolume(CWConstString(u"\\\\.\\C:"));
+    ASSERT_NE(volume, kInvalidPlatformHandle);
+    const CWString rootPath(u"C:\\");
+    const CWString recyclePath(u"C:\\$RECYCLE.BIN\\");
+    const WatcherSlots slots;
+    const WatchScope scope{platform, volume, rootPath, recyclePath, nullptr, nullptr, slots};
+    const ChangeClassifier classifier(scope);
+    const auto resolve = [&](std::uint64_t id) {
+        CWString path(u"unchanged");
+        classifier.ResolveDirectoryPath(id, path);
+        return ToUtf8(path);
+    };
+    EXPECT_EQ(resolve(platform.GetFileId(CWConstString(u"C:\\windows\\system32"))),
+              "C:\\windows\\system32\\");
+    EXPECT_EQ(resolve(platform.GetFileId(CWConstString(u"C:\\"))), "C:\\");
+    EXPECT_EQ(resolve(0x00FF00FF00FF00FFull), "unchanged");
+    platform.CloseVolume(volume);
+}
+
+TEST(Win32VolumePlatform, AVolumeClosesEveryHandleItOpened) {
+    Win32VolumePlatform platform;
+    const auto open = [&] {
+        platform.CloseVolume(platform.OpenVolume(CWConstString(u"\\\\.\\C:")));
+    };
+    open();
+    DWORD before = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    for (int i = 0; i < 50; ++i) {
+        open();
+    }
+    DWORD after = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before);
 }
 
 TEST(Win32VolumePlatform, UserSidIsItsStringForm) {

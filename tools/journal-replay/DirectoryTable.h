@@ -19,8 +19,8 @@ public:
 
     struct Placement {
         std::size_t placed = 0;
-        // No parent in the table, a record number the volume keeps for itself, or a name
-        // its directory already holds; with everything below them.
+        // No parent in the table, or a name its directory already holds; with everything
+        // below them.
         std::size_t leftOut = 0;
     };
 
@@ -34,7 +34,8 @@ public:
     bool LoadMft(const std::string& path, std::string& error);
 
     // Enters the directories into the volume at their own reference numbers, each after
-    // its parent; the root is the volume's own.
+    // its parent, the volume's own system directories ($Extend and below) included; the
+    // root is the volume's own.
     Placement PlaceInto(SimVolume& volume) const;
 
     const std::vector<Entry>& Entries() const { return entries_; }

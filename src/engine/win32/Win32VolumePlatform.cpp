@@ -5,9 +5,12 @@
 #include <sddl.h>
 
 #include <ctime>
+#include <memory>
 #include <vector>
 
+#include "engine/win32/FileSystemRedirectionOff.h"
 #include "engine/win32/ScopedHandle.h"
+#include "engine/win32/VolumeHandles.h"
 
 namespace {
 
@@ -15,8 +18,8 @@ const wchar_t* Wide(const CWString& text) {
     return reinterpret_cast<const wchar_t*>(text.Chars());
 }
 
-HANDLE ToHandle(PlatformHandle handle) {
-    return reinterpret_cast<HANDLE>(handle);
+VolumeHandles* ToVolume(PlatformHandle handle) {
+    return handle == kInvalidPlatformHandle ? nullptr : reinterpret_cast<VolumeHandles*>(handle);
 }
 
 // The native call's records, as ntdll takes them.
@@ -46,6 +49,7 @@ constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr ULONG kFileOpen = 1;
 constexpr ULONG kFileOpenByFileId = 0x2000;
 constexpr int kFileNameInformationClass = 9;
+constexpr LONG kStatusInvalidHandle = static_cast<LONG>(0xC0000008u);
 
 }  // namespace
 
@@ -73,40 +77,89 @@ unsigned Win32VolumePlatform::QueryDriveType(const CWString& rootPath) {
 }
 
 PlatformHandle Win32VolumePlatform::OpenVolume(const CWString& devicePath) {
-    const HANDLE volume = CreateFileW(Wide(devicePath), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_READONLY, nullptr);
-    return volume == INVALID_HANDLE_VALUE ? kInvalidPlatformHandle
-                                          : reinterpret_cast<PlatformHandle>(volume);
+    auto volume = std::make_unique<VolumeHandles>();
+    volume->device.Reset(CreateFileW(Wide(devicePath), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_READONLY, nullptr));
+    if (!volume->device.Valid()) {
+        return kInvalidPlatformHandle;
+    }
+    if (HasOpenByIdCalls()) {
+        ChooseOpenByIdBase(*volume, devicePath);
+    }
+    return reinterpret_cast<PlatformHandle>(volume.release());
+}
+
+void Win32VolumePlatform::ChooseOpenByIdBase(VolumeHandles& volume, const CWString& devicePath) {
+    // "\\.\X:\" is the volume's root directory; its own id resolves wherever opens by id work.
+    CWString rootPath = devicePath;
+    rootPath.AppendChar(u'\\');
+    ScopedHandle root(CreateFileW(Wide(rootPath), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!root.Valid() || !GetFileInformationByHandle(root.Get(), &info)) {
+        return;  // names will not resolve; the device's handle is as good as any
+    }
+    const std::uint64_t rootId = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    alignas(8) std::uint8_t name[64];
+    if (QueryNameRelativeTo(volume.device.Get(), file_access::kReadAttributes, rootId, name,
+                            sizeof name) == 0) {
+        return;
+    }
+    if (QueryNameRelativeTo(root.Get(), file_access::kReadAttributes, rootId, name, sizeof name) ==
+        0) {
+        volume.rootDirectory = std::move(root);
+    }
 }
 
 void Win32VolumePlatform::CloseVolume(PlatformHandle volume) {
-    CloseHandle(ToHandle(volume));
+    delete ToVolume(volume);
 }
 
 bool Win32VolumePlatform::DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                                           std::uint32_t inSize, void* out, std::uint32_t outSize,
                                           std::uint32_t& returned) {
+    returned = 0;
+    const VolumeHandles* handles = ToVolume(volume);
+    if (handles == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
     DWORD bytes = 0;
-    const BOOL ok = ::DeviceIoControl(ToHandle(volume), code, const_cast<void*>(in), inSize, out,
-                                      outSize, &bytes, nullptr);
+    const BOOL ok = ::DeviceIoControl(handles->device.Get(), code, const_cast<void*>(in), inSize,
+                                      out, outSize, &bytes, nullptr);
     returned = bytes;
     return ok != FALSE;
+}
+
+std::uint32_t Win32VolumePlatform::LastError() const {
+    return GetLastError();
 }
 
 bool Win32VolumePlatform::HasOpenByIdCalls() {
     return ntCreateFile != nullptr && ntQueryInformationFile != nullptr;
 }
 
-std::int32_t Win32VolumePlatform::QueryNameById(PlatformHandle volume, std::uint64_t fileId,
-                                                void* buffer, std::uint32_t size) {
+std::int32_t Win32VolumePlatform::QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                                                std::uint64_t fileId, void* buffer,
+                                                std::uint32_t size) {
+    const VolumeHandles* handles = ToVolume(volume);
+    if (handles == nullptr || !HasOpenByIdCalls()) {
+        return kStatusInvalidHandle;
+    }
+    return QueryNameRelativeTo(handles->OpenByIdBase(), desiredAccess, fileId, buffer, size);
+}
+
+std::int32_t Win32VolumePlatform::QueryNameRelativeTo(void* base, std::uint32_t desiredAccess,
+                                                      std::uint64_t fileId, void* buffer,
+                                                      std::uint32_t size) {
     CountedName name{8, 8, &fileId};
-    ObjectAttributes attributes{sizeof(ObjectAttributes), ToHandle(volume), &name,
-                                kObjCaseInsensitive,      nullptr,          nullptr};
+    ObjectAttributes attributes{sizeof(ObjectAttributes), base,    &name,
+                                kObjCaseInsensitive,      nullptr, nullptr};
     IoStatus ioStatus{};
     void* opened = nullptr;
     const LONG openStatus =
-        ntCreateFile(&opened, GENERIC_READ, &attributes, &ioStatus, nullptr, FILE_ATTRIBUTE_NORMAL,
+        ntCreateFile(&opened, desiredAccess, &attributes, &ioStatus, nullptr, FILE_ATTRIBUTE_NORMAL,
                      FILE_SHARE_READ | FILE_SHARE_WRITE, kFileOpen, kFileOpenByFileId, nullptr, 0);
     if (openStatus != 0) {
         return openStatus;
@@ -117,8 +170,12 @@ std::int32_t Win32VolumePlatform::QueryNameById(PlatformHandle volume, std::uint
 }
 
 std::uint64_t Win32VolumePlatform::GetFileId(const CWString& path) {
-    const ScopedHandle file(CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ScopedHandle file;
+    {
+        const FileSystemRedirectionOff unredirected;
+        file.Reset(CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    }
     if (!file.Valid()) {
         return 0;
     }
@@ -130,7 +187,11 @@ std::uint64_t Win32VolumePlatform::GetFileId(const CWString& path) {
 }
 
 bool Win32VolumePlatform::IsDirectory(const CWString& path) {
-    const DWORD attributes = GetFileAttributesW(Wide(path));
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    {
+        const FileSystemRedirectionOff unredirected;
+        attributes = GetFileAttributesW(Wide(path));
+    }
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

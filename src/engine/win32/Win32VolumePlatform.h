@@ -2,8 +2,13 @@
 
 #include "engine/VolumePlatform.h"
 
-// The real volume backend: each call is the Win32 or native call of the same name. No
-// logic lives here; everything that can be wrong is above the seam, where it is tested.
+struct VolumeHandles;
+
+// The real volume backend: each call is the Win32 or native call of the same name. The
+// logic lives above the seam, where it is tested, but for two things only the platform can
+// answer, which its tests under Wine show: which handle an open by id may be relative to
+// (found once per opened volume), and that paths are not redirected for a 32-bit process
+// on 64-bit Windows. A PlatformHandle stands for a VolumeHandles.
 class Win32VolumePlatform final : public VolumePlatform {
 public:
     Win32VolumePlatform();
@@ -15,15 +20,20 @@ public:
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t& returned) override;
+    std::uint32_t LastError() const override;
     bool HasOpenByIdCalls() override;
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                               std::uint32_t size) override;
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                               std::uint64_t fileId, void* buffer, std::uint32_t size) override;
     std::uint64_t GetFileId(const CWString& path) override;
     bool IsDirectory(const CWString& path) override;
     CWString GetUserSidText() override;
     std::int64_t CurrentUnixSeconds() override;
 
 private:
+    void ChooseOpenByIdBase(VolumeHandles& volume, const CWString& devicePath);
+    std::int32_t QueryNameRelativeTo(void* base, std::uint32_t desiredAccess, std::uint64_t fileId,
+                                     void* buffer, std::uint32_t size);
+
     using NtCreateFileCall = long(__stdcall*)(void** handle, unsigned long access, void* attributes,
                                               void* ioStatus, void* allocationSize,
                                               unsigned long fileAttributes, unsigned long share,

@@ -1,6 +1,10 @@
 #include "CWString.h"
 
+#include <climits>
 #include <cstring>
+#include <functional>
+
+#include "OutOfMemory.h"
 
 namespace {
 
@@ -12,6 +16,16 @@ int LiteralLength(const char16_t* text) {
         ++n;
     }
     return n;
+}
+
+// Bytes of `units` code units and their terminator. A text whose bytes an int cannot
+// count can never be allocated: that is running out of memory, not an overflow.
+int BytesWithTerminator(std::int64_t units) {
+    const std::int64_t bytes = (units + 1) * 2;
+    if (bytes > INT_MAX) {
+        EndProcessOnOutOfMemory();
+    }
+    return static_cast<int>(bytes);
 }
 
 char16_t FoldAsciiLetter(char16_t c) {
@@ -29,6 +43,9 @@ CWString::CWString(const char16_t* text) {
 }
 
 CWString::CWString(std::u16string_view text) {
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+        EndProcessOnOutOfMemory();
+    }
     SetOwned(text.data(), static_cast<int>(text.size()));
 }
 
@@ -95,8 +112,9 @@ void CWString::SetOwned(const char16_t* chars, int count) {
         buffer_.Free();
         return;
     }
+    const int bytes = BytesWithTerminator(count);
     buffer_.Resize(0);
-    buffer_.Append(chars, count * 2);
+    buffer_.Append(chars, bytes - 2);
     const char16_t terminator = 0;
     buffer_.Append(&terminator, 2);
 }
@@ -122,12 +140,19 @@ void CWString::AppendChars(const char16_t* chars, int count) {
         SetOwned(chars, count);
         return;
     }
-    // Drop the terminator, add the units (the source may be this text), close again.
     const int oldLength = Length();
-    buffer_.Resize(oldLength * 2);
-    buffer_.Append(chars, count * 2);
-    const char16_t terminator = 0;
-    buffer_.Append(&terminator, 2);
+    const int bytes = BytesWithTerminator(std::int64_t{oldLength} + count);
+    // The units may be this text's own, and the buffer may move as it grows: note where
+    // they lie first. The buffer only grows here, so they are still there afterwards.
+    const auto* own = reinterpret_cast<const char16_t*>(buffer_.Data());
+    const bool inside =
+        std::less_equal<>()(own, chars) && std::less<>()(chars, own + oldLength + 1);
+    const std::ptrdiff_t offset = inside ? chars - own : 0;
+    buffer_.Resize(bytes);
+    auto* units = reinterpret_cast<char16_t*>(buffer_.Data());
+    std::memmove(units + oldLength, inside ? units + offset : chars,
+                 static_cast<std::size_t>(count) * 2);
+    units[oldLength + count] = 0;
 }
 
 void CWString::Append(const char16_t* text) {
@@ -242,8 +267,9 @@ CWString CWString::TextBefore(const CWString& text, const CWString& delimiter) {
 }
 
 void CWString::FormatList(const char16_t* format, const FormatArg* args, int count) {
-    Empty();
+    // The arguments may be this text's own characters: it changes only once they are read.
     if (format == nullptr) {
+        Empty();
         return;
     }
     CWString out;

@@ -39,6 +39,7 @@ public:
     void Append(const char16_t* text);
     void Append(const CWString& text) { AppendChars(text.Chars(), text.Length()); }
     void AppendChar(char16_t c);
+    // The units may be this text's own.
     void AppendChars(const char16_t* chars, int count);
     void AssignChars(const char16_t* chars, int count);
     void AssignUpTo(const char16_t* chars, int count);
@@ -51,7 +52,8 @@ public:
     // printf-like rendering into this text (emptied first): %d and %i take an int, %u,
     // %x and %X an unsigned number, %s a zero-terminated UTF-16 text, %c one code unit,
     // %% a percent sign; flags '-' and '0' and a width are honoured. A rendering of no
-    // characters or a malformed format leaves the text empty.
+    // characters or a malformed format leaves the text empty. The text itself may be an
+    // argument.
     template <typename... Args>
     void Format(const char16_t* format, const Args&... args) {
         const FormatArg list[] = {FormatArg(args)..., FormatArg()};

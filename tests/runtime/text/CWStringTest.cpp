@@ -80,6 +80,21 @@ TEST_P(CWStringEdit, GivesTheExpectedText) {
 
 const char16_t kWithNul[] = {u'a', u'b', 0, u'c', u'd'};
 
+// `count` units that differ from their neighbours: a misplaced copy shows.
+std::u16string Units(int count) {
+    std::u16string units;
+    for (int i = 0; i < count; ++i) {
+        units.push_back(static_cast<char16_t>(u'A' + i % 26));
+    }
+    return units;
+}
+
+void AppendToCopyOfItself(CWString& s) {
+    CWString copy = s;
+    copy.Append(copy);
+    s = copy;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, CWStringEdit,
     ::testing::Values(
@@ -93,6 +108,21 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"append_chars_none", u"x", false, [](CWString& s) { s.AppendChars(kWithNul, 0); },
                  u"x"},
         EditCase{"append_self", u"ab", false, [](CWString& s) { s.Append(s); }, u"abab"},
+        // A copy of a text whose bytes are a whole number of growth steps holds one step
+        // spare; dropping the terminator before the append then shrinks the buffer that
+        // the appended units come from.
+        EditCase{"append_self_126", Units(126), false, AppendToCopyOfItself,
+                 Units(126) + Units(126)},
+        EditCase{"append_self_253", Units(253), false, AppendToCopyOfItself,
+                 Units(253) + Units(253)},
+        EditCase{"append_own_tail_126", Units(126), false,
+                 [](CWString& s) {
+                     CWString copy = s;
+                     copy.AppendChars(copy.Chars() + 100, 26);
+                     s = copy;
+                 },
+                 Units(126) + Units(126).substr(100)},
+        EditCase{"append_self_to_literal", u"ab", true, [](CWString& s) { s.Append(s); }, u"abab"},
         EditCase{"assign_chars", u"old", false, [](CWString& s) { s.AssignChars(u"new", 2); },
                  u"ne"},
         EditCase{"assign_chars_zero", u"old", false, [](CWString& s) { s.AssignChars(u"new", 0); },
@@ -193,7 +223,14 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"wrong_kind", [](CWString& s) { s.Format(u"%d", u"x"); }, u""},
         FormatCase{"unknown_conversion", [](CWString& s) { s.Format(u"%q", 1); }, u""},
         FormatCase{"dangling_percent", [](CWString& s) { s.Format(u"50%"); }, u""},
-        FormatCase{"nothing_rendered", [](CWString& s) { s.Format(u""); }, u""}),
+        FormatCase{"nothing_rendered", [](CWString& s) { s.Format(u""); }, u""},
+        // The text itself as an argument: its characters are read before it changes.
+        FormatCase{"itself_as_argument", [](CWString& s) { s.Format(u"[%s|%s]", s, s); },
+                   u"[previous|previous]"},
+        FormatCase{"its_characters_as_argument",
+                   [](CWString& s) { s.Format(u"%s:%d", s.Chars() + 4, s.Length()); }, u"ious:8"},
+        FormatCase{"itself_when_the_format_fails", [](CWString& s) { s.Format(u"%s %q", s, 1); },
+                   u""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
