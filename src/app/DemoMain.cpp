@@ -3,20 +3,18 @@
 // change journal (under Wine).
 #include <windows.h>
 
-#include <chrono>
-
 #include "app/CVolMFCApp.h"
 #include "app/MonitorApp.h"
-#include "sim/DemoScenario.h"
-#include "sim/ScenarioPlayer.h"
+#include "demo/ActivityPlayer.h"
+#include "demo/DemoScenario.h"
 #include "sim/SimPlatform.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     SimPlatform platform;
     platform.Clock().FollowSystemClock(true);
     DemoScenario scenario(platform.AddDrive(u'C'));
-    scenario.SetUp();
-    const ScenarioPlayer player(scenario, std::chrono::milliseconds(900));
+    scenario.Prepare();
+    const ActivityPlayer player(scenario);
     CVolMFCApp app([&platform] { return std::make_unique<MonitorApp>(platform); });
     return app.Run(instance);
 }
