@@ -12,6 +12,8 @@
 //                                             in \n)
 //   demo_window_tool wait-lines HWND ID N SEC waits until the control holds N lines or more;
 //                                             exit 1 when SEC seconds pass first
+//   demo_window_tool top HWND                 puts the window above all others (for a
+//                                             screenshot while other programs run)
 //   demo_window_tool close HWND               asks the window to close (WM_CLOSE)
 //   demo_window_tool end HWND                 ends the window's process (after a failure)
 //
@@ -161,9 +163,15 @@ int Run(const std::vector<std::wstring>& words) {
     if (words.size() < 2 || !IsWindow(WindowArgument(words[1]))) {
         return Fail(
             "usage: launch EXE [ARG...] | press|text HWND ID | wait-lines HWND ID N SEC | "
-            "close|end HWND (a window that exists)");
+            "top|close|end HWND (a window that exists)");
     }
     const HWND window = WindowArgument(words[1]);
+    if (verb == L"top") {
+        return SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                            SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW)
+                   ? 0
+                   : Fail("not put on top");
+    }
     if (verb == L"close") {
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : Fail("WM_CLOSE not posted");
     }
