@@ -28,6 +28,8 @@ public:
     virtual bool Stat(std::u16string_view path, FolderEntry& entry) = 0;
     // Starts reporting the changes below the folder, subfolders included; changes that
     // happen from then on are kept for ReadChanges. False when the folder cannot be watched.
+    // (Under Wine a subfolder that existed before is watched only once something has
+    // opened it: list the tree after starting the watch.)
     virtual bool StartWatch() = 0;
     // Waits up to `milliseconds` for changes and hands over their bytes.
     virtual FolderReadStatus ReadChanges(std::vector<std::uint8_t>& bytes,

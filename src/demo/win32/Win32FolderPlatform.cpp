@@ -222,15 +222,20 @@ FolderReadStatus Win32FolderPlatform::ReadChanges(std::vector<std::uint8_t>& byt
 }
 
 std::u16string Win32FolderPlatform::LongPath(std::u16string_view path) {
-    const std::wstring full = FullPath(path);
+    // Asked in the drive-letter form where the path allows it: Wine leaves \\?\ paths as
+    // they are.
+    const bool onDrive =
+        prefix_.size() > 6 && prefix_.compare(0, 4, L"\\\\?\\") == 0 && prefix_[5] == L':';
+    const std::wstring prefix = onDrive ? prefix_.substr(4) : prefix_;
+    const std::wstring full = prefix + Wide(path);
     const std::wstring longer = Filled(
         [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
-    if (longer.size() <= prefix_.size() ||
-        CompareStringOrdinal(longer.c_str(), static_cast<int>(prefix_.size()), prefix_.c_str(),
-                             static_cast<int>(prefix_.size()), TRUE) != CSTR_EQUAL) {
+    if (longer.size() <= prefix.size() ||
+        CompareStringOrdinal(longer.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                             static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL) {
         return {};
     }
-    return Narrow(std::wstring_view(longer).substr(prefix_.size()));
+    return Narrow(std::wstring_view(longer).substr(prefix.size()));
 }
 
 void Win32FolderPlatform::EndWatch() {
