@@ -81,10 +81,11 @@ void FolderMirror::Prepare() {
 }
 
 void FolderMirror::Run(StopSignal& stop) {
+    stop_ = &stop;
     while (!stop.IsSet()) {
         if (!watching_) {
             if (stop.WaitFor(kRestartMs)) {
-                return;
+                break;
             }
             watching_ = folder_.StartWatch();
             if (watching_) {
@@ -94,6 +95,11 @@ void FolderMirror::Run(StopSignal& stop) {
         }
         ReadOnce();
     }
+    stop_ = nullptr;
+}
+
+bool FolderMirror::Stopping() const {
+    return stop_ != nullptr && stop_->IsSet();
 }
 
 void FolderMirror::ReadOnce() {
@@ -121,18 +127,30 @@ void FolderMirror::ReadOnce() {
 
 // ---- One read's notifications
 
-void FolderMirror::Apply(const std::vector<FolderChange>& changes) {
+void FolderMirror::Apply(const std::vector<FolderChange>& read) {
+    // A read ends where the system completed it, which may be between the two halves of a
+    // rename or of a move that Windows reports as a removed and an added name: the last
+    // change waits for the next read when it may be such a first half.
+    std::vector<FolderChange> changes;
+    changes.reserve(read.size() + 1);
+    if (carried_) {
+        changes.push_back(std::move(*carried_));
+        carried_.reset();
+    }
+    changes.insert(changes.end(), read.begin(), read.end());
+    if (!changes.empty() && (changes.back().action == FolderAction::kRenamedOldName ||
+                             changes.back().action == FolderAction::kRemoved)) {
+        carried_ = std::move(changes.back());
+        changes.pop_back();
+    }
     Batch batch{changes, std::vector<bool>(changes.size()), {}, {}};
     batch.looked.resize(changes.size());
     batch.askedStat.resize(changes.size());
-    for (std::size_t i = 0; i < changes.size(); ++i) {
+    for (std::size_t i = 0; i < changes.size() && !Stopping(); ++i) {
         if (batch.consumed[i]) {
             continue;
         }
         const FolderChange& change = changes[i];
-        if (heldOldName_ && change.action != FolderAction::kRenamedNewName) {
-            Settle();
-        }
         switch (change.action) {
             case FolderAction::kAdded:
                 Added(change.path, &batch, i);
@@ -144,25 +162,27 @@ void FolderMirror::Apply(const std::vector<FolderChange>& changes) {
                 Modified(change.path, &batch, i);
                 break;
             case FolderAction::kRenamedOldName:
-                heldOldName_ = change.path;
+                if (i + 1 < changes.size() &&
+                    changes[i + 1].action == FolderAction::kRenamedNewName) {
+                    Renamed(change.path, changes[i + 1].path);
+                    ++i;
+                } else {
+                    Removed(change.path, nullptr, 0);  // its new name lies outside the folder
+                }
                 break;
             case FolderAction::kRenamedNewName:
-                if (heldOldName_) {
-                    const std::u16string from = std::exchange(heldOldName_, std::nullopt).value();
-                    Renamed(from, change.path);
-                } else {
-                    Added(change.path, &batch, i);  // came in from outside the folder
-                }
+                Added(change.path, &batch, i);  // came in from outside the folder
                 break;
         }
     }
 }
 
 void FolderMirror::Settle() {
-    if (heldOldName_) {
-        // Its new name lies outside the folder: for the mirror it is gone.
-        const std::u16string path = std::exchange(heldOldName_, std::nullopt).value();
-        Removed(path, nullptr, 0);
+    if (carried_) {
+        // No other half came: the name left the folder.
+        const FolderChange change = std::move(*carried_);
+        carried_.reset();
+        Removed(change.path, nullptr, 0);
     }
 }
 
@@ -456,7 +476,7 @@ void FolderMirror::CopyBelow(std::uint64_t directory, std::u16string_view path, 
         }
     };
     enter(directory, std::u16string(path));
-    while (!levels.empty()) {
+    while (!levels.empty() && !Stopping()) {
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
             levels.pop_back();
@@ -490,7 +510,7 @@ void FolderMirror::Reconcile(std::uint64_t directory, std::u16string_view path, 
     std::vector<std::pair<std::uint64_t, std::u16string>> pending{
         {directory, std::u16string(path)}};
     std::vector<FolderEntry> entries;
-    while (!pending.empty()) {
+    while (!pending.empty() && !Stopping()) {
         const auto [mirrored, dirPath] = std::move(pending.back());
         pending.pop_back();
         entries.clear();

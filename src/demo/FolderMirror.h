@@ -50,10 +50,10 @@ public:
     void Run(StopSignal& stop) override;
 
     // ---- The steps of Run
-    // Applies one read's notifications; the first half of a rename that ends them is held
-    // for the next read.
-    void Apply(const std::vector<FolderChange>& changes);
-    // Nothing more came: a held first half of a rename is the name leaving the folder.
+    // Applies one read's notifications; a last one that may be the first half of a rename
+    // or a move waits for the next read.
+    void Apply(const std::vector<FolderChange>& read);
+    // Nothing more came: a first half still waiting is a name that left the folder.
     void Settle();
     // Makes the mirror the same as the folder, with the records of the differences.
     void Rescan();
@@ -75,6 +75,7 @@ private:
     };
 
     void ReadOnce();
+    bool Stopping() const;
 
     void Added(const std::u16string& path, Batch* batch, std::size_t index);
     void Removed(const std::u16string& path, Batch* batch, std::size_t index);
@@ -115,8 +116,9 @@ private:
     FolderPlatform& folder_;
     std::uint64_t mirror_ = 0;
     bool watching_ = false;
-    std::optional<std::u16string> heldOldName_;
-    std::unordered_map<std::uint64_t, Known> known_;         // by simulated reference
+    std::optional<FolderChange> carried_;             // into the next read
+    StopSignal* stop_ = nullptr;                      // while Run runs: long copies end early
+    std::unordered_map<std::uint64_t, Known> known_;  // by simulated reference
     std::unordered_map<std::uint64_t, std::uint64_t> byId_;  // real id → simulated reference
     std::vector<std::uint8_t> bytes_;
 };

@@ -191,6 +191,15 @@ const std::vector<MirrorCase> kCases = {
      {{{{kRemoved, u"a.txt"}, {kModified, u"sub"}, {kAdded, u"sub\\a.txt"}}}},
      {"RENAME_OLD_NAME a.txt", "RENAME_NEW_NAME sub\\a.txt", "RENAME_NEW_NAME|CLOSE sub\\a.txt"},
      true},
+    {"a move as Windows reports it, its halves in two reads",
+     [](FakeFolder& f) {
+         f.PutFile(u"a.txt", 10);
+         f.PutDirectory(u"sub");
+     },
+     [](FakeFolder& f) { f.Move(u"a.txt", u"sub\\a.txt"); },
+     {{{{kRemoved, u"a.txt"}}}, {{{kAdded, u"sub\\a.txt"}, {kModified, u"sub"}}}},
+     {"RENAME_OLD_NAME a.txt", "RENAME_NEW_NAME sub\\a.txt", "RENAME_NEW_NAME|CLOSE sub\\a.txt"},
+     true},
     {"a directory moved with what it holds",
      [](FakeFolder& f) {
          f.PutDirectory(u"d");
