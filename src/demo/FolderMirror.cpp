@@ -71,7 +71,7 @@ FolderMirror::FolderMirror(SimVolume& volume, FolderPlatform& folder)
 
 void FolderMirror::Prepare() {
     // The watch first: what changes while the tree is copied is kept for the first read.
-    watching_ = folder_.StartWatch();
+    StartWatch();
     mirror_ = volume_.Lookup(kMirrorPath);
     if (mirror_ == 0) {
         mirror_ =
@@ -87,8 +87,7 @@ void FolderMirror::Run(StopSignal& stop) {
             if (stop.WaitFor(kRestartMs)) {
                 break;
             }
-            watching_ = folder_.StartWatch();
-            if (watching_) {
+            if (StartWatch()) {
                 Rescan();
             }
             continue;
@@ -96,6 +95,26 @@ void FolderMirror::Run(StopSignal& stop) {
         ReadOnce();
     }
     stop_ = nullptr;
+}
+
+bool FolderMirror::StartWatch() {
+    watching_ = folder_.StartWatch();
+    FolderEntry folder;
+    folderId_ = watching_ && folder_.Stat(u"", folder) ? folder.id : 0;
+    nextFolderCheck_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRestartMs);
+    return watching_;
+}
+
+void FolderMirror::CheckTheFolder() {
+    // A watch outlives its folder quietly where the folder is deleted (under Wine it then
+    // reports nothing, also once a folder of the same name is made again): a folder that
+    // is gone or another one is watched afresh.
+    nextFolderCheck_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRestartMs);
+    FolderEntry folder;
+    if (!folder_.Stat(u"", folder) ||
+        (folderId_ != 0 && folder.id != 0 && folder.id != folderId_)) {
+        watching_ = false;
+    }
 }
 
 bool FolderMirror::Stopping() const {
@@ -117,6 +136,9 @@ void FolderMirror::ReadOnce() {
             break;
         case FolderReadStatus::kQuiet:
             Settle();
+            if (std::chrono::steady_clock::now() >= nextFolderCheck_) {
+                CheckTheFolder();
+            }
             break;
         case FolderReadStatus::kFailed:
             Settle();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,22 +26,23 @@
 //                      and write time; change the attributes
 //   renamed old + new  one rename, within a directory or into another (a move)
 //   removed            delete, everything below a directory first; a removed name whose
-//                      file reappears under another name in the same batch (how Windows
-//                      reports a move between directories) is a move
+//                      file reappears under another name right after (how Windows reports
+//                      a move between directories) is a move
 //
 // The real folder decides the details: each name is looked at when its notification is
 // applied, files are known by their file index, and what the folder no longer holds is
 // taken from the rest of the batch (a file created and renamed at once is created under
 // its first name). Lost notifications (an overflow, records that cannot be read, a watch
-// that ended) lead to a rescan that applies the differences. Names the volume cannot hold
+// that ended, a folder deleted or replaced under its watch) lead to a rescan that applies
+// the differences once the folder can be watched again. Names the volume cannot hold
 // and entries that cannot be looked at are left out. The mirror only reads the folder.
 //
 // One thread at a time: Prepare, then Run (or the steps, in tests).
 class FolderMirror final : public ActivitySource {
 public:
     static constexpr std::u16string_view kMirrorPath = u"\\demo";
-    // How long one wait for notifications lasts, and the pause before a watch that
-    // ended is started again.
+    // How long one wait for notifications lasts; the pause before a watch that ended is
+    // started again, and between two looks at whether the folder is still the watched one.
     static constexpr unsigned kWaitMs = 50;
     static constexpr unsigned kRestartMs = 1000;
 
@@ -75,6 +77,8 @@ private:
     };
 
     void ReadOnce();
+    bool StartWatch();
+    void CheckTheFolder();
     bool Stopping() const;
 
     void Added(const std::u16string& path, Batch* batch, std::size_t index);
@@ -116,6 +120,8 @@ private:
     FolderPlatform& folder_;
     std::uint64_t mirror_ = 0;
     bool watching_ = false;
+    std::uint64_t folderId_ = 0;  // the folder's file index when its watch started
+    std::chrono::steady_clock::time_point nextFolderCheck_;
     std::optional<FolderChange> carried_;             // into the next read
     StopSignal* stop_ = nullptr;                      // while Run runs: long copies end early
     std::unordered_map<std::uint64_t, Known> known_;  // by simulated reference

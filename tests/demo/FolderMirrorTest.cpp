@@ -109,6 +109,24 @@ TEST(FolderMirror, AWatchThatEndsIsStartedAgainAndTheDifferencesApplied) {
     EXPECT_TRUE(mirror.Watching());
 }
 
+TEST(FolderMirror, AFolderDeletedAndMadeAgainUnderItsWatchIsWatchedAfresh) {
+    FakeFolder folder;
+    folder.PutFile(u"old.txt", 10);
+    SimVolume volume;
+    FolderMirror mirror(volume, folder);
+    mirror.Prepare();
+    const ActivityPlayer player(mirror);
+    // Deleted with what it held and made again, and the watch says nothing about it (as
+    // under Wine).
+    folder.RemoveFolder();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(TreeOf(volume), (std::vector<std::string>{"old.txt 10 32"}))
+        << "a folder that cannot be listed is left as it was";
+    folder.MakeFolderAgain();
+    folder.PutFile(u"after.txt", 5);
+    EXPECT_TRUE(MirrorReaches(volume, {"after.txt 5 32"}));
+}
+
 TEST(FolderMirror, AnOverflowIsFollowedByARescan) {
     FakeFolder folder;
     SimVolume volume;
