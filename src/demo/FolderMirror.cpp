@@ -293,13 +293,16 @@ void FolderMirror::Removed(const std::u16string& path, Batch* batch, std::size_t
 void FolderMirror::Modified(const std::u16string& notified, Batch* batch, std::size_t index) {
     const std::u16string path = LongForm(notified);
     const std::uint64_t reference = Find(path);
+    FolderEntry entry;
+    const bool there = batch != nullptr ? LookedAt(*batch, index).has_value() : StatOf(path, entry);
     if (reference == 0) {
-        Added(notified, batch, index);  // its added name went unseen
+        if (there) {
+            Added(notified, batch, index);  // its added name went unseen
+        }
         return;
     }
-    FolderEntry entry;
-    if (StatOf(path, entry)) {
-        Refresh(reference, path, entry);
+    if (there) {
+        Refresh(reference, path, batch != nullptr ? *LookedAt(*batch, index) : entry);
     }
 }
 
