@@ -175,7 +175,7 @@ int Run(std::size_t count, bool withWindow, std::optional<std::u16string> given)
             }
             std::fflush(stdout);
         }
-        if (Clock::now() > report) {
+        if (form && Clock::now() > report) {
             report += std::chrono::seconds(60);
             std::printf("  after %.0f s: %zu lines in the window\n", Seconds(Clock::now() - start),
                         lines());

@@ -3,7 +3,8 @@
 # own, start is pressed, files change from the Linux side (and once through Win32 calls
 # of a Windows program, cmd's ren), and each change's line must appear in the window,
 # exactly, within ten seconds. After stop no line comes; close ends the process with 0;
-# the folder holds what the changes made, nothing more.
+# the folder holds what the changes made, nothing more. A folder that is not there is
+# refused with exit code 2 and a line on standard error, and no window.
 # Usage: demo-folder-test.sh DEMO_EXE TOOL_EXE WORK_DIR
 set -euo pipefail
 demo=$1
@@ -14,6 +15,11 @@ source "$here/scripts/lib.sh"
 [ -n "${DISPLAY:-}" ] || { echo "no X display: run under scripts/test" >&2; exit 1; }
 
 mkdir -p "$work"
+status=0
+refusal=$("$here/scripts/wine-run" "$demo" "Z:${work//\//\\}\\not-there" 2>&1) || status=$?
+[ "$status" -eq 2 ] && [[ $refusal == *"not a folder"* ]] ||
+  { echo "FAILED: a missing folder gave $status: $refusal" >&2; exit 1; }
+
 folder=$(mktemp -d "$work/demo-folder.XXXXXX")
 launched="$folder.launch"
 winfolder="Z:${folder//\//\\}"
