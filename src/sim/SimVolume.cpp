@@ -93,6 +93,19 @@ std::uint64_t SimVolume::ChildByName(std::uint64_t dir, std::u16string_view name
     return record == kNone ? 0 : files_.ReferenceOf(record);
 }
 
+std::vector<std::pair<std::uint64_t, std::u16string>> SimVolume::Children(std::uint64_t dir) const {
+    const Lock lock(mutex_);
+    std::vector<std::pair<std::uint64_t, std::u16string>> children;
+    const std::uint32_t record = DirectoryRecordLocked(dir);
+    if (record == kNone) {
+        return children;
+    }
+    for (auto& [child, name] : files_.ChildrenOf(record)) {
+        children.emplace_back(files_.ReferenceOf(child), std::move(name));
+    }
+    return children;
+}
+
 std::optional<std::u16string> SimVolume::PathOf(std::uint64_t reference) const {
     const Lock lock(mutex_);
     const std::uint32_t record = files_.RecordOf(reference);
@@ -392,7 +405,7 @@ std::uint64_t SimVolume::RecycleFolder(std::u16string_view sid) const {
 // ---- Entries without records
 
 std::uint64_t SimVolume::AddExisting(std::uint64_t parent, std::u16string_view name,
-                                     std::uint32_t attributes) {
+                                     std::uint32_t attributes, std::uint64_t size) {
     const Lock lock(mutex_);
     const std::uint32_t dir = DirectoryRecordLocked(parent);
     if (dir == kNone || !sim_names::IsValid(name) || files_.FindChild(dir, name) != kNone) {
@@ -400,6 +413,9 @@ std::uint64_t SimVolume::AddExisting(std::uint64_t parent, std::u16string_view n
     }
     const std::uint32_t record = files_.Allocate(attributes);
     files_.AddLink(record, dir, name);
+    if (!files_.IsDirectory(record)) {
+        files_.At(record).size = size;
+    }
     return files_.ReferenceOf(record);
 }
 

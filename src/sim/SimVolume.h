@@ -76,6 +76,8 @@ public:
     // letter case); 0 when missing.
     std::uint64_t Lookup(std::u16string_view path) const;
     std::uint64_t ChildByName(std::uint64_t dir, std::u16string_view name) const;
+    // The names a directory holds and what they name, in the order of its index.
+    std::vector<std::pair<std::uint64_t, std::u16string>> Children(std::uint64_t dir) const;
     // "\dir\sub" by first names; nothing for a stale reference.
     std::optional<std::u16string> PathOf(std::uint64_t reference) const;
     std::optional<SimFileInfo> Info(std::uint64_t reference) const;
@@ -133,7 +135,8 @@ public:
 
     // ---- Entries that were there before the journal: no records (set-up, loading)
     std::uint64_t AddExisting(std::uint64_t parent, std::u16string_view name,
-                              std::uint32_t attributes = ntfs::kAttributeArchive);
+                              std::uint32_t attributes = ntfs::kAttributeArchive,
+                              std::uint64_t size = 0);
     // At the record number and sequence of `reference`; the parent must be there first.
     bool PlaceExisting(std::uint64_t reference, std::uint64_t parent, std::u16string_view name,
                        std::uint32_t attributes);

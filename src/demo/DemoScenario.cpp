@@ -1,6 +1,8 @@
-#include "sim/DemoScenario.h"
+#include "demo/DemoScenario.h"
 
 #include <string>
+
+#include "engine/StopSignal.h"
 
 namespace {
 
@@ -15,7 +17,8 @@ std::u16string Number(int n) {
 
 }  // namespace
 
-DemoScenario::DemoScenario(SimVolume& volume) : volume_(volume) {
+DemoScenario::DemoScenario(SimVolume& volume, std::chrono::milliseconds pace)
+    : volume_(volume), pace_(pace) {
     steps_ = {
         [this] {
             minutes_ = volume_.MakeFile(demo_, Numbered(u"会议记录", u".txt"), 1800);
@@ -83,7 +86,7 @@ std::u16string DemoScenario::Numbered(std::u16string_view stem,
     return std::u16string(stem) + u"-" + Number(round_) + std::u16string(extension);
 }
 
-void DemoScenario::SetUp() {
+void DemoScenario::Prepare() {
     demo_ = volume_.MakeDirectories(u"\\demo");
     downloads_ = volume_.MakeDirectories(u"\\Users\\Public\\Downloads");
     archive_ = volume_.MakeDirectories(u"\\archive");
@@ -97,4 +100,10 @@ std::u16string DemoScenario::Step() {
     const std::u16string what = steps_[next_]();
     next_ = (next_ + 1) % steps_.size();
     return what;
+}
+
+void DemoScenario::Run(StopSignal& stop) {
+    while (!stop.WaitFor(static_cast<unsigned>(pace_.count()))) {
+        Step();
+    }
 }

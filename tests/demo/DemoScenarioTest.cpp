@@ -1,8 +1,8 @@
-#include "sim/DemoScenario.h"
+#include "demo/DemoScenario.h"
 
 #include <gtest/gtest.h>
 
-#include "EngineTestSupport.h"
+#include "engine/EngineTestSupport.h"
 
 // The demonstration's scenario, watched as the demo watches it: every step gives the
 // lines a user should see, round after round.
@@ -10,7 +10,7 @@ namespace {
 
 TEST_F(EngineTest, TheDemoScenarioShowsEveryKindOfChangeRoundAfterRound) {
     DemoScenario scenario(volume);
-    scenario.SetUp();
+    scenario.Prepare();
     ASSERT_TRUE(Open({u"C:\\demo\\"}));
     for (int round = 1; round <= 2; ++round) {
         log.Clear();

@@ -1,22 +1,27 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "demo/ActivitySource.h"
 #include "sim/SimVolume.h"
 
 // What another program does under C:\demo\ for the demonstration, one step at a time and
 // looping: files created and written, an editor's save through a temporary file, renames,
 // a directory with a picture, moves in and out, deletes to the recycle bin and for good.
-// Each round uses names of its own, so the rounds never collide.
-class DemoScenario {
+// Each round uses names of its own, so the rounds never collide. Played, it takes one step
+// every `pace`.
+class DemoScenario final : public ActivitySource {
 public:
-    explicit DemoScenario(SimVolume& volume);
+    explicit DemoScenario(SimVolume& volume,
+                          std::chrono::milliseconds pace = std::chrono::milliseconds(900));
 
     // Prepares C:\demo\ and the folders things move from and to.
-    void SetUp();
+    void Prepare() override;
+    void Run(StopSignal& stop) override;
     // Performs the next step; answers what it did, for a reader of logs.
     std::u16string Step();
     std::size_t StepsPerRound() const { return steps_.size(); }
@@ -26,6 +31,7 @@ private:
     std::u16string Numbered(std::u16string_view stem, std::u16string_view extension) const;
 
     SimVolume& volume_;
+    const std::chrono::milliseconds pace_;
     std::uint64_t demo_ = 0;
     std::uint64_t downloads_ = 0;
     std::uint64_t archive_ = 0;
