@@ -81,6 +81,11 @@ WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
 }
 
 bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths) {
+    return StartWatch(driveText, paths, MakeSlots(driveText));
+}
+
+bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths,
+                                   WatcherSlots slots) {
     const char16_t key = driveText.First();
     auto found = watchers.find(key);
     if (found == watchers.end()) {
@@ -88,11 +93,12 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
     }
     // The slots go in with Open, before the worker starts: its first notifications,
     // WatchStarted above all, cannot be missed.
-    if (!found->second->Open(key, paths, MakeSlots(driveText))) {
+    const bool started = found->second->Open(key, paths, std::move(slots));
+    lastRefusal = found->second->Refusal();
+    if (!started) {
         watchers.erase(found);
-        return false;
     }
-    return true;
+    return started;
 }
 
 void FileChangeMonitor::StopWatch(char16_t driveLetter) {
