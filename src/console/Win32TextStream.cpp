@@ -1,0 +1,52 @@
+#include "console/Win32TextStream.h"
+
+#include <string>
+
+#include "runtime/text/Utf8.h"
+
+Win32TextStream::Win32TextStream(DWORD standardHandle) : handle_(GetStdHandle(standardHandle)) {
+    DWORD mode = 0;
+    console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE &&
+               GetConsoleMode(handle_, &mode) != FALSE;
+}
+
+TextStream::Result Win32TextStream::WriteLine(std::u16string_view line) {
+    if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE) {
+        return Result::Written;  // a process started without this stream: nobody to tell
+    }
+    std::u16string text(line);
+    text += u"\r\n";
+    if (!console_) {
+        const std::string bytes = ToUtf8(text);
+        return WriteAll(bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
+    const wchar_t* chars = reinterpret_cast<const wchar_t*>(text.data());
+    DWORD left = static_cast<DWORD>(text.size());
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteConsoleW(handle_, chars, left, &written, nullptr) || written == 0) {
+            return Result::Failed;
+        }
+        chars += written;
+        left -= written;
+    }
+    return Result::Written;
+}
+
+TextStream::Result Win32TextStream::WriteAll(const void* bytes, DWORD size) {
+    const char* next = static_cast<const char*>(bytes);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(handle_, next, size, &written, nullptr)) {
+            const DWORD error = GetLastError();
+            return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA ? Result::ReaderGone
+                                                                        : Result::Failed;
+        }
+        if (written == 0) {
+            return Result::Failed;
+        }
+        next += written;
+        size -= written;
+    }
+    return Result::Written;
+}
