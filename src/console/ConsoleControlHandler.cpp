@@ -18,6 +18,11 @@ ConsoleControlHandler::~ConsoleControlHandler() {
 }
 
 BOOL WINAPI ConsoleControlHandler::Handle(DWORD event) {
+    if (event == CTRL_LOGOFF_EVENT) {
+        // Only a process outside the user's session (a service's) hears of logoffs, of any
+        // user's: its watch goes on. The user's own processes end with the session.
+        return TRUE;
+    }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (stop_ == nullptr) {

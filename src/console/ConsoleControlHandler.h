@@ -7,9 +7,9 @@
 #include "engine/StopSignal.h"
 
 // While it lives, Ctrl+C and Ctrl+Break set `stop` instead of ending the process, so that
-// the program stops its watches and exits by itself. Closing the console, logging off
-// and shutting down set it too; the system ends the process when its handler returns, so
-// the handler then waits, and the process ends when the program has finished.
+// the program stops its watches and exits by itself. Closing the console and shutting
+// down set it too; the system ends the process when its handler returns, so the handler
+// then waits, and the process ends when the program has finished.
 class ConsoleControlHandler {
 public:
     explicit ConsoleControlHandler(StopSignal& stop);

@@ -25,6 +25,6 @@ int RunConsoleProcess(std::u16string_view name, VolumePlatform& platform, int ar
     } catch (const std::exception& error) {
         // Not expected: said plainly instead of the runtime's abort.
         host.Err().WriteLine(std::u16string(name) + u": 内部错误：" + FromUtf8(error.what()));
-        return ConsoleProgram::kNothingWatched;
+        return ConsoleProgram::kFailed;
     }
 }

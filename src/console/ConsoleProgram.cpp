@@ -118,7 +118,7 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
         }
     }
     if (watching.empty()) {
-        return kNothingWatched;
+        return kFailed;
     }
 
     WaitForStop(stop, options.duration);
@@ -128,7 +128,7 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
     output.Close();
     if (output.Outcome() == TextStream::Result::Failed) {
         WriteError(u"无法写入标准输出");
-        return kNothingWatched;
+        return kFailed;
     }
     return kStopped;
 }

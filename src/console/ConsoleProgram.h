@@ -23,7 +23,7 @@
 class ConsoleProgram {
 public:
     static constexpr int kStopped = 0;
-    static constexpr int kNothingWatched = 1;  // also: the output could not be written
+    static constexpr int kFailed = 1;  // no watch could start, or the output failed
     static constexpr int kBadArguments = 2;
 
     // `name` is the program's name in its messages.

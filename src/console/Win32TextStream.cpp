@@ -1,5 +1,6 @@
 #include "console/Win32TextStream.h"
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/text/Utf8.h"
@@ -20,15 +21,21 @@ TextStream::Result Win32TextStream::WriteLine(std::u16string_view line) {
         const std::string bytes = ToUtf8(text);
         return WriteAll(bytes.data(), static_cast<DWORD>(bytes.size()));
     }
-    const wchar_t* chars = reinterpret_cast<const wchar_t*>(text.data());
-    DWORD left = static_cast<DWORD>(text.size());
-    while (left > 0) {
+    // Older consoles refuse a long write for want of buffer space: a long path goes in
+    // parts, never split inside a surrogate pair.
+    constexpr std::size_t kPart = 4096;
+    std::u16string_view left(text);
+    while (!left.empty()) {
+        std::size_t part = std::min(left.size(), kPart);
+        if (part < left.size() && left[part - 1] >= 0xD800 && left[part - 1] <= 0xDBFF) {
+            --part;
+        }
         DWORD written = 0;
-        if (!WriteConsoleW(handle_, chars, left, &written, nullptr) || written == 0) {
+        if (!WriteConsoleW(handle_, left.data(), static_cast<DWORD>(part), &written, nullptr) ||
+            written == 0) {
             return Result::Failed;
         }
-        chars += written;
-        left -= written;
+        left.remove_prefix(std::min<std::size_t>(written, left.size()));
     }
     return Result::Written;
 }

@@ -342,7 +342,7 @@ TEST_F(ConsoleProgramTest, AnOutputThatCannotBeWrittenEndsTheProgramWithOneAndSa
     Start({u"C:\\data"});
     c.MakeFile(data, u"1.txt");
     c.MakeFile(data, u"2.txt");
-    EXPECT_EQ(Ended(), ConsoleProgram::kNothingWatched);
+    EXPECT_EQ(Ended(), ConsoleProgram::kFailed);
     EXPECT_EQ(host.out.Lines().size(), 1u);
     EXPECT_EQ(host.err.Lines(),
               (Lines{"yzwatch: 开始监控：C:\\data", "yzwatch: 无法写入标准输出"}));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "console/Win32ConsoleHost.h"
+#include "console/Win32TextStream.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "report/JsonSlotWriter.h"
 #include "runtime/text/Utf8.h"
@@ -332,6 +334,62 @@ TEST(ConsoleDemo, CtrlCStopsEveryWatchAndEndsWithZero) {
     for (const std::string& line : run.out) {
         EXPECT_EQ(line.find("<no line end>"), std::string::npos) << "a line was cut";
     }
+}
+
+// The text of a console's screen from `from` on, `count` characters.
+std::wstring ScreenText(HANDLE screen, COORD from, DWORD count) {
+    std::wstring text(count, L'\0');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, text.data(), count, from, &read);
+    text.resize(read);
+    return text;
+}
+
+TEST(ConsoleStream, AConsoleShowsEveryNameAsItIsWhateverItsLength) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    const HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    const HANDLE standardOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, screen);
+    Win32TextStream stream(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, standardOutput);
+
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    const std::u16string name = u"12:00:00[新建文件] C:\\数据\\Ünïcødé ελληνικά.txt";
+    EXPECT_EQ(stream.WriteLine(name), TextStream::Result::Written);
+    const std::wstring shown = ScreenText(screen, info.dwCursorPosition, 80);
+    EXPECT_EQ(shown.substr(0, name.size()), std::wstring(name.begin(), name.end()));
+
+    // Longer than one write to the console: nothing lost where the parts meet.
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    std::u16string longLine(4095, u'x');
+    longLine += u"\U0001F600 end";
+    EXPECT_EQ(stream.WriteLine(longLine), TextStream::Result::Written);
+    const std::wstring tail = ScreenText(screen, info.dwCursorPosition, 4200);
+    EXPECT_NE(std::u16string(tail.begin(), tail.end()).find(u"x\U0001F600 end"),
+              std::u16string::npos);
+    CloseHandle(screen);
+    FreeConsole();
+}
+
+TEST(ConsoleHost, DirectoriesAreReadAsTheSystemReadsThem) {
+    Win32ConsoleHost host;
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    std::u16string expected(current, current + lstrlenW(current));
+    if (expected.back() != u'\\') {
+        expected += u'\\';
+    }
+    EXPECT_EQ(host.FullPath(u"sub\\dir"), expected + u"sub\\dir");
+    EXPECT_EQ(host.FullPath(u"C:\\a\\..\\b"), u"C:\\b");
+    // Longer than the buffer the system is asked first.
+    const std::u16string deep =
+        u"C:\\" + std::u16string(400, u'd') + u"\\" + std::u16string(9, u'e');
+    EXPECT_EQ(host.FullPath(deep), deep);
 }
 
 TEST(ConsoleProgram, UnderWineTheRealProgramIsRefusedForTheJournalWithOne) {
