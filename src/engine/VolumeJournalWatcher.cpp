@@ -40,6 +40,7 @@ VolumeJournalWatcher::~VolumeJournalWatcher() {
 bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watchedPaths,
                                 WatcherSlots slotsToUse) {
     Stop();
+    refusal = OpenRefusal::None;
 
     rootPath.Empty();
     rootPath.AppendChar(driveLetter);
@@ -47,15 +48,18 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
 
     CWString fileSystem;
     if (platform.GetFileSystemName(rootPath, fileSystem) && !(fileSystem == u"NTFS")) {
+        refusal = OpenRefusal::NotNtfs;
         return false;
     }
-    if (platform.QueryDriveType(rootPath) != ntfs::kDriveFixed) {
+    refusal = RefusalOfDriveType(platform.QueryDriveType(rootPath));
+    if (refusal != OpenRefusal::None) {
         return false;
     }
     CWString device;
     device.Format(u"\\\\.\\%c:", driveLetter);
     volumeHandle = platform.OpenVolume(device);
     if (volumeHandle == kInvalidPlatformHandle) {
+        refusal = OpenRefusal::VolumeNotOpened;
         return false;
     }
     idleWaitMs = kIdleWaitMs;
@@ -66,6 +70,7 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
 
     if (!OpenJournal()) {
         CloseVolume();
+        refusal = OpenRefusal::JournalUnavailable;
         return false;
     }
 
@@ -102,6 +107,7 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
         slots = WatcherSlots{};
         watchedDirs.reset();
         CloseVolume();
+        refusal = OpenRefusal::WorkerNotStarted;
         return false;
     }
     return true;

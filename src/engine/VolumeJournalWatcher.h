@@ -6,6 +6,7 @@
 
 #include "engine/FileRecordIndex.h"
 #include "engine/JournalRecords.h"
+#include "engine/OpenRefusal.h"
 #include "engine/StopSignal.h"
 #include "engine/VolumePlatform.h"
 #include "engine/WatcherSlots.h"
@@ -34,7 +35,7 @@ public:
     // Starts watching the volume of driveLetter, reporting only changes under
     // watchedPaths (none, or none that resolves: every change of the volume). The slots
     // are in place before the worker starts. False when the volume is refused; nothing
-    // then runs and the volume is closed.
+    // then runs, the volume is closed and Refusal says why.
     bool Open(char16_t driveLetter, const CMStringArray& watchedPaths,
               WatcherSlots slotsToUse = {});
     // Ends the worker and waits for it, closes the volume, frees the index and the
@@ -43,6 +44,8 @@ public:
     // Makes sure the volume has an active journal, queries it and takes the watch start.
     // Only a volume without a journal is given one: an existing journal keeps its sizes.
     bool OpenJournal();
+    // Why the last Open refused the volume; None after one that started.
+    OpenRefusal Refusal() const { return refusal; }
 
     // For tests and tools; meaningful while no worker runs.
     bool FilterActive() const { return filterActive; }
@@ -82,4 +85,5 @@ private:
     CWString recyclePath;
     WatcherSlots slots;
     WorkerThread worker;
+    OpenRefusal refusal = OpenRefusal::None;
 };

@@ -97,6 +97,11 @@ WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
 }
 
 bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths) {
+    return StartWatch(driveText, paths, MakeSlots(driveText));
+}
+
+bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths,
+                                   WatcherSlots slots) {
     const char16_t key = driveText.First();
     std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(key);
     if (engine) {
@@ -113,7 +118,9 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
     // The slots go in with Open, before the worker starts: its first notifications,
     // WatchStarted above all, cannot be missed. Open waits for nothing here: the engine
     // is stopped already.
-    if (!engine->Open(key, paths, MakeSlots(driveText))) {
+    const bool started = engine->Open(key, paths, std::move(slots));
+    lastRefusal = engine->Refusal();
+    if (!started) {
         return false;
     }
     watchers.emplace(key, std::move(engine));

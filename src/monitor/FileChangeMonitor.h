@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "engine/OpenRefusal.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "engine/VolumePlatform.h"
 #include "runtime/events/EventSlot.h"
@@ -27,8 +28,13 @@ public:
 
     // Watches `paths` on the volume of the first character of driveText (a watch already
     // running there is restarted with them). False when the engine refuses the volume;
-    // no watch is then left for that drive.
+    // no watch is then left for that drive, and LastRefusal says why.
     bool StartWatch(const CWString& driveText, const CMStringArray& paths);
+    // The same with the caller's own slots in place of this monitor's events, for a caller
+    // that wants every argument of the engine's calls; no event is raised for this watch.
+    bool StartWatch(const CWString& driveText, const CMStringArray& paths, WatcherSlots slots);
+    // Why the last StartWatch was refused; None after one that started.
+    OpenRefusal LastRefusal() const { return lastRefusal; }
     // Ends the watch of driveLetter, if there is one, and destroys its engine.
     void StopWatch(char16_t driveLetter);
     bool IsWatching(char16_t driveLetter) const { return watchers.count(driveLetter) != 0; }
@@ -54,6 +60,7 @@ private:
 
     VolumePlatform& platform;
     std::map<char16_t, std::unique_ptr<VolumeJournalWatcher>> watchers;
+    OpenRefusal lastRefusal = OpenRefusal::None;
 
 public:
     // Handlers receive (receiver, this monitor, extra, drive, the event's arguments…).

@@ -12,64 +12,72 @@ namespace {
 struct RefusalCase {
     const char* name;
     std::function<void(SimPlatform&, SimVolume&)> setUp;
-    bool opens;
+    OpenRefusal refusal;  // None: the volume opens
 };
 
-class OpenRefusal : public EngineTest, public ::testing::WithParamInterface<RefusalCase> {};
+constexpr OpenRefusal kOpens = OpenRefusal::None;
 
-TEST_P(OpenRefusal, RefusesWhatIsNotALocalNtfsVolumeWithAJournal) {
+class OpenRefusals : public EngineTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(OpenRefusals, RefusesWhatIsNotALocalNtfsVolumeWithAJournalAndSaysWhy) {
     GetParam().setUp(platform, volume);
-    EXPECT_EQ(Open({u"C:\\"}), GetParam().opens);
-    EXPECT_EQ(watcher.VolumeOpen(), GetParam().opens);
-    EXPECT_EQ(watcher.WorkerRunning(), GetParam().opens);
+    const bool opens = GetParam().refusal == kOpens;
+    EXPECT_EQ(Open({u"C:\\"}), opens);
+    EXPECT_EQ(watcher.Refusal(), GetParam().refusal);
+    EXPECT_EQ(watcher.VolumeOpen(), opens);
+    EXPECT_EQ(watcher.WorkerRunning(), opens);
     watcher.Stop();
     EXPECT_EQ(platform.OpenVolumeCount(), 0u) << "a volume handle was left open";
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, OpenRefusal,
+    Table, OpenRefusals,
     ::testing::Values(
-        RefusalCase{"ntfs", [](SimPlatform&, SimVolume&) {}, true},
+        RefusalCase{"ntfs", [](SimPlatform&, SimVolume&) {}, kOpens},
         RefusalCase{"fat32",
-                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"FAT32"); }, false},
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"FAT32"); },
+                    OpenRefusal::NotNtfs},
         // The name test is exact: letter case counts.
         RefusalCase{"ntfs_in_lower_case",
-                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"ntfs"); }, false},
+                    [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', u"ntfs"); },
+                    OpenRefusal::NotNtfs},
         // A name that cannot be read is no reason to refuse.
         RefusalCase{"name_unreadable",
                     [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', std::nullopt); },
-                    true},
+                    kOpens},
         RefusalCase{"removable",
                     [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemovable); },
-                    false},
+                    OpenRefusal::NotFixedDrive},
         RefusalCase{"network",
                     [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemote); },
-                    false},
+                    OpenRefusal::NotFixedDrive},
         RefusalCase{"ram_disk",
                     [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRamdisk); },
-                    false},
+                    OpenRefusal::NotFixedDrive},
         RefusalCase{"no_root",
                     [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveNoRootDir); },
-                    false},
+                    OpenRefusal::NoVolume},
         RefusalCase{
             "not_administrator",
             [](SimPlatform& p, SimVolume&) { p.FailVolumeOpens(win32::kErrorAccessDenied); },
-            false},
+            OpenRefusal::VolumeNotOpened},
         RefusalCase{"journal_cannot_be_created",
                     [](SimPlatform&, SimVolume& v) {
                         v.DeleteJournal();
                         v.FailNextRequests(1, ntfs::kFsctlCreateUsnJournal);
                     },
-                    false},
-        RefusalCase{"no_journal_yet", [](SimPlatform&, SimVolume& v) { v.DeleteJournal(); }, true},
+                    OpenRefusal::JournalUnavailable},
+        RefusalCase{"no_journal_yet", [](SimPlatform&, SimVolume& v) { v.DeleteJournal(); },
+                    kOpens},
         RefusalCase{"journal_being_deleted",
-                    [](SimPlatform&, SimVolume& v) { v.DeleteJournalInBackground(); }, false},
+                    [](SimPlatform&, SimVolume& v) { v.DeleteJournalInBackground(); },
+                    OpenRefusal::JournalUnavailable},
         RefusalCase{
             "journal_cannot_be_queried",
             [](SimPlatform&, SimVolume& v) { v.FailNextRequests(1, ntfs::kFsctlQueryUsnJournal); },
-            false},
+            OpenRefusal::JournalUnavailable},
         RefusalCase{"volume_removed", [](SimPlatform&, SimVolume& v) { v.SetRemoved(true); },
-                    false}),
+                    OpenRefusal::NoVolume}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A create on a volume that has a journal sets it to the sizes given: the watch asks for
@@ -105,6 +113,16 @@ TEST_F(EngineTest, AVolumeWithoutAJournalIsGivenOneOfTheDefaultSize) {
 TEST_F(EngineTest, ADriveWithoutAVolumeIsRefused) {
     EXPECT_FALSE(watcher.Open(u'Q', Paths({}), log.Slots()));
     EXPECT_FALSE(watcher.VolumeOpen());
+    EXPECT_EQ(watcher.Refusal(), OpenRefusal::NoVolume);
+}
+
+TEST_F(EngineTest, AnOpenThatSucceedsAfterARefusalHasNoRefusal) {
+    platform.FailVolumeOpens(win32::kErrorAccessDenied);
+    ASSERT_FALSE(Open({}));
+    EXPECT_EQ(watcher.Refusal(), OpenRefusal::VolumeNotOpened);
+    platform.FailVolumeOpens(0);
+    ASSERT_TRUE(Open({}));
+    EXPECT_EQ(watcher.Refusal(), OpenRefusal::None);
 }
 
 TEST_F(EngineTest, OpenSetsTheRootAndTheUsersRecycleFolder) {

@@ -234,6 +234,43 @@ TEST_F(MonitorTest, AFailedStartOnAWatchedDriveLeavesNoWatch) {
     EXPECT_EQ(monitor.WatchCount(), 0u);
 }
 
+TEST_F(MonitorTest, ARefusedStartSaysWhyAndAStartThatFollowsClearsIt) {
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::None);
+    platform.SetFileSystemName(u'C', u"FAT32");
+    EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({})));
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::NotNtfs);
+    EXPECT_FALSE(monitor.StartWatch(CWString(u"Q"), Paths({})));
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::NoVolume);
+    platform.SetFileSystemName(u'C', u"NTFS");
+    EXPECT_TRUE(Start(u"C", {}));
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::None);
+}
+
+TEST_F(MonitorTest, AWatchWithTheCallersSlotsGetsEveryArgumentAndRaisesNoEvent) {
+    receiver.BindAll(monitor);
+    std::mutex mutex;
+    Lines calls;
+    WatcherSlots slots;
+    slots.OnCreated = [&](CWString& name, CWString& dir, FileTime& time, int attributes) {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back(U(dir) + U(name) + " " + std::to_string(time.ToInt64()) + " " +
+                        std::to_string(attributes));
+        return 0;
+    };
+    ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\data"}), slots));
+    CatchUp(c);
+    const std::int64_t time = platform.Clock().FileTime();
+    c.MakeFile(data, u"x.txt");
+    c.MakeDirectory(data, u"sub");
+    CatchUp(c);
+    monitor.StopWatch(u'C');
+    const Lines expected{
+        "C:\\data\\x.txt " + std::to_string(time) + " " + std::to_string(ntfs::kAttributeArchive),
+        "C:\\data\\sub " + std::to_string(time) + " " + std::to_string(ntfs::kAttributeDirectory)};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(receiver.Count(), 0u) << "an event was raised for a watch with its own slots";
+}
+
 TEST_F(MonitorTest, StartingAgainRestartsWithTheNewPaths) {
     receiver.BindAll(monitor);
     ASSERT_TRUE(Start(u"C", {u"C:\\data"}));

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "DirectoryTable.h"
-#include "JsonSlotWriter.h"
 #include "engine/VolumeJournalWatcher.h"
+#include "report/JsonSlotWriter.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/Utf8.h"
 #include "sim/JournalReadProbe.h"

@@ -1,6 +1,6 @@
-#include "JsonSlotWriter.h"
+#include "report/JsonSlotWriter.h"
 
-#include "JsonLine.h"
+#include "report/JsonLine.h"
 
 namespace {
 
@@ -15,10 +15,9 @@ std::uint64_t Bits(int value) {
 
 }  // namespace
 
-WatcherSlots JsonSlotWriter::Slots() {
-    std::ostream& out = out_;
-    const auto write = [&out](const JsonLine& line) {
-        out << line.Text() << '\n';
+WatcherSlots JsonSlotWriter::Slots() const {
+    const auto write = [sink = sink_](const JsonLine& line) {
+        sink(line.Text());
         return 0;
     };
     WatcherSlots slots;

@@ -1,13 +1,13 @@
 // JSON lines: the escapes JSON requires, UTF-8 for every name, no name altered.
 
-#include "JsonLine.h"
+#include "report/JsonLine.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 
-#include "ToolTestSupport.h"
+#include "support/JsonObject.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ TEST(JsonLineTest, TextsAreEscapedAndKeptWhole) {
         SCOPED_TRACE(c.what);
         const std::string line = JsonLine("OnCreated").Add("name", c.text).Text();
         EXPECT_EQ(line, "{\"slot\":\"OnCreated\",\"name\":" + c.json + "}");
-        tool_test::JsonObject object;
-        EXPECT_TRUE(tool_test::ParseJsonObject(line, object));
+        json_test::JsonObject object;
+        EXPECT_TRUE(json_test::ParseJsonObject(line, object));
     }
 }
 

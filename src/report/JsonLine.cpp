@@ -1,4 +1,4 @@
-#include "JsonLine.h"
+#include "report/JsonLine.h"
 
 #include <cstdio>
 

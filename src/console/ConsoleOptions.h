@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/ChangeKindSet.h"
+
+// The console program's command line:
+//   [--kinds KIND[,KIND...]] [--json] [--for SECONDS] [--count N] [--] DIRECTORY...
+//   --help | --version
+// An option's value follows it as the next argument or after "=" (--for=10).
+struct ConsoleOptions {
+    // The version the executable's version block carries.
+    static constexpr std::u16string_view kVersion = u"1.0.0.0";
+
+    std::vector<std::u16string> directories;  // as given
+    ChangeKindSet kinds = ChangeKindSet::All();
+    bool json = false;
+    std::optional<std::chrono::milliseconds> duration;  // --for
+    std::optional<std::uint64_t> count;                 // --count: change lines
+    bool help = false;
+    bool version = false;
+
+    // The arguments after the program's name; nothing, with a one-line reason, when they
+    // are not a valid command line.
+    static std::optional<ConsoleOptions> Parse(std::span<const std::u16string> args,
+                                               std::u16string& error);
+    static std::u16string Usage(std::u16string_view program);
+    static std::u16string VersionText(std::u16string_view program);
+};

@@ -1,0 +1,229 @@
+#include "console/ConsoleProgram.h"
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "console/ChangeOutput.h"
+#include "console/LineSlotWriter.h"
+#include "monitor/FileChangeMonitor.h"
+#include "report/JsonSlotWriter.h"
+#include "runtime/text/CMStringArray.h"
+#include "runtime/text/DateTimeValue.h"
+#include "runtime/text/Utf8.h"
+
+namespace {
+
+bool IsAsciiLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+// The drive letter of a full path "X:\...", upper case; "\\?\X:\..." is read as "X:\...".
+// Network and device paths have none.
+std::optional<char16_t> DriveLetterOf(std::u16string& path) {
+    constexpr std::u16string_view kWin32FilePrefix = u"\\\\?\\";
+    const auto isDrivePath = [](std::u16string_view p) {
+        return p.size() >= 3 && IsAsciiLetter(p[0]) && p[1] == u':' && p[2] == u'\\';
+    };
+    if (path.starts_with(kWin32FilePrefix) &&
+        isDrivePath(std::u16string_view(path).substr(kWin32FilePrefix.size()))) {
+        path.erase(0, kWin32FilePrefix.size());
+    }
+    if (!isDrivePath(path)) {
+        return std::nullopt;
+    }
+    const char16_t letter = path[0];
+    return letter >= u'a' ? static_cast<char16_t>(letter - 0x20) : letter;
+}
+
+// The output's slots: the window's lines, or the replay tool's JSON.
+WatcherSlots OutputSlots(bool json, ChangeOutput& output) {
+    if (!json) {
+        return LineSlotWriter([&output](std::u16string_view line) { output.WriteChange(line); },
+                              [] { return TimeOfDayText(Now()); })
+            .Slots();
+    }
+    WatcherSlots slots = JsonSlotWriter([&output](const std::string& line) {
+                             output.WriteChange(FromUtf8(line));
+                         }).Slots();
+    // The start of a watch is written but is no change: --count does not count it.
+    slots.OnStarted =
+        JsonSlotWriter([&output](const std::string& line) { output.WriteNote(FromUtf8(line)); })
+            .Slots()
+            .OnStarted;
+    return slots;
+}
+
+// Until `stop` is set or `duration` has passed.
+void WaitForStop(StopSignal& stop, std::optional<std::chrono::milliseconds> duration) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::chrono::milliseconds kLongestWait(60'000);
+    const Clock::time_point end = Clock::now() + duration.value_or(kLongestWait);
+    for (;;) {
+        std::chrono::milliseconds wait = kLongestWait;
+        if (duration) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
+            if (left.count() <= 0) {
+                return;
+            }
+            wait = std::min(left, kLongestWait);
+        }
+        if (stop.WaitFor(static_cast<unsigned>(wait.count()))) {
+            return;
+        }
+    }
+}
+
+std::u16string Joined(const std::vector<std::u16string>& paths) {
+    std::u16string text;
+    for (const std::u16string& path : paths) {
+        text += (text.empty() ? u"" : u"、") + path;
+    }
+    return text;
+}
+
+}  // namespace
+
+int ConsoleProgram::Run(std::span<const std::u16string> args, StopSignal& stop) {
+    std::u16string error;
+    const auto options = ConsoleOptions::Parse(args, error);
+    if (!options) {
+        WriteError(error);
+        WriteText(host_.Err(), ConsoleOptions::Usage(name_));
+        return kBadArguments;
+    }
+    if (options->help) {
+        WriteText(host_.Out(), ConsoleOptions::Usage(name_));
+        return kStopped;
+    }
+    if (options->version) {
+        WriteText(host_.Out(), ConsoleOptions::VersionText(name_));
+        return kStopped;
+    }
+    return Watch(*options, stop);
+}
+
+int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
+    const std::vector<DriveWatch> drives = DrivesOf(options.directories);
+    // Declared before the monitor: the workers write to it until the monitor has
+    // stopped them.
+    ChangeOutput output(host_.Out(), options.count, stop);
+    const WatcherSlots slots = options.kinds.Select(OutputSlots(options.json, output));
+    FileChangeMonitor monitor(platform_);
+    std::vector<char16_t> watching;
+    for (const DriveWatch& drive : drives) {
+        if (StartWatch(monitor, drive, slots)) {
+            watching.push_back(drive.letter);
+        }
+    }
+    if (watching.empty()) {
+        return kFailed;
+    }
+
+    WaitForStop(stop, options.duration);
+    for (const char16_t letter : watching) {
+        monitor.StopWatch(letter);  // its worker ends here, its last line written whole
+    }
+    output.Close();
+    if (output.Outcome() == TextStream::Result::Failed) {
+        WriteError(u"无法写入标准输出");
+        return kFailed;
+    }
+    return kStopped;
+}
+
+std::vector<ConsoleProgram::DriveWatch> ConsoleProgram::DrivesOf(
+    const std::vector<std::u16string>& directories) {
+    std::vector<DriveWatch> drives;
+    for (const std::u16string& directory : directories) {
+        std::u16string path = host_.FullPath(directory);
+        const auto letter = DriveLetterOf(path);
+        if (!letter) {
+            WriteError(u"不是本机磁盘上的目录：" + path);
+            continue;
+        }
+        auto drive = std::find_if(drives.begin(), drives.end(),
+                                  [&](const DriveWatch& d) { return d.letter == *letter; });
+        if (drive == drives.end()) {
+            drive = drives.insert(drives.end(), DriveWatch{*letter, {}});
+        }
+        drive->paths.push_back(std::move(path));
+    }
+    return drives;
+}
+
+bool ConsoleProgram::StartWatch(FileChangeMonitor& monitor, const DriveWatch& drive,
+                                const WatcherSlots& slots) {
+    const std::u16string driveText(1, drive.letter);
+    const CWString root(driveText + u":\\");
+    std::vector<std::u16string> existing;
+    std::vector<std::u16string> missing;
+    for (const std::u16string& path : drive.paths) {
+        (platform_.IsDirectory(CWString(path)) ? existing : missing).push_back(path);
+    }
+    if (existing.empty() && !platform_.IsDirectory(root)) {
+        // Nothing at the root at all: one line for the drive, not one per directory.
+        const OpenRefusal refusal = RefusalOfDriveType(platform_.QueryDriveType(root));
+        if (refusal != OpenRefusal::None) {
+            WriteError(u"无法监控 " + driveText + u":：" + RefusalText(refusal, true));
+            return false;
+        }
+    }
+    for (const std::u16string& path : missing) {
+        WriteError(u"找不到目录：" + path);
+    }
+    if (existing.empty()) {
+        return false;  // a watch without a directory would report the whole volume
+    }
+    CMStringArray paths;
+    for (const std::u16string& path : existing) {
+        paths.Add(CWString(path));
+    }
+    if (!monitor.StartWatch(CWString(driveText), paths, slots)) {
+        const OpenRefusal refusal = monitor.LastRefusal();
+        // Only asked when it matters: without the rights the volume cannot be opened.
+        const bool elevated = refusal != OpenRefusal::VolumeNotOpened || host_.IsElevated();
+        WriteError(u"无法监控 " + driveText + u":：" + RefusalText(refusal, elevated));
+        return false;
+    }
+    WriteError(u"开始监控：" + Joined(existing));
+    return true;
+}
+
+std::u16string ConsoleProgram::RefusalText(OpenRefusal refusal, bool elevated) {
+    switch (refusal) {
+        case OpenRefusal::NotNtfs:
+            return u"不是 NTFS 卷";
+        case OpenRefusal::NoVolume:
+            return u"没有这个驱动器，或驱动器中没有卷";
+        case OpenRefusal::NotFixedDrive:
+            return u"不是本机固定磁盘";
+        case OpenRefusal::VolumeNotOpened:
+            return elevated ? u"无法打开磁盘卷"
+                            : u"拒绝访问：打开磁盘卷需要管理员权限，"
+                              u"请在“以管理员身份运行”的命令提示符中启动";
+        case OpenRefusal::JournalUnavailable:
+            return u"无法打开它的 NTFS 更改日志";
+        case OpenRefusal::WorkerNotStarted:
+            return u"无法启动读取更改日志的线程";
+        case OpenRefusal::None:
+            break;
+    }
+    return u"原因不明";
+}
+
+void ConsoleProgram::WriteError(std::u16string_view message) {
+    host_.Err().WriteLine(name_ + u": " + std::u16string(message));
+}
+
+void ConsoleProgram::WriteText(TextStream& stream, std::u16string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = text.find(u'\n');
+        stream.WriteLine(text.substr(0, end));
+        if (end == std::u16string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/ConsoleHost.h"
+#include "console/ConsoleOptions.h"
+#include "engine/OpenRefusal.h"
+#include "engine/StopSignal.h"
+#include "engine/VolumePlatform.h"
+#include "engine/WatcherSlots.h"
+#include "monitor/FileChangeMonitor.h"
+
+// The console program: watches the directories of its command line through the file
+// change monitor, one watch per drive, and writes one line per change to standard
+// output (the window's line or the replay tool's JSON), each as it comes. Standard error
+// gets one line per watch that starts or is refused, with the reason, and one per
+// directory that does not exist. It runs until asked to stop (Ctrl+C), until --for has
+// passed or --count lines are written; then every watch is stopped, its worker ended,
+// before the program answers its exit code.
+class ConsoleProgram {
+public:
+    static constexpr int kStopped = 0;
+    static constexpr int kFailed = 1;  // no watch could start, or the output failed
+    static constexpr int kBadArguments = 2;
+
+    // `name` is the program's name in its messages.
+    ConsoleProgram(std::u16string_view name, VolumePlatform& platform, ConsoleHost& host)
+        : name_(name), platform_(platform), host_(host) {}
+
+    // The arguments after the program's name; `stop` ends the watching when set (from
+    // any thread). Answers the exit code.
+    int Run(std::span<const std::u16string> args, StopSignal& stop);
+
+    // The reason of a refusal as the message says it.
+    static std::u16string RefusalText(OpenRefusal refusal, bool elevated);
+
+private:
+    // The directories of one drive: one watch.
+    struct DriveWatch {
+        char16_t letter = 0;  // upper case: c:\ and C:\ are one watch
+        std::vector<std::u16string> paths;
+    };
+
+    int Watch(const ConsoleOptions& options, StopSignal& stop);
+    // The command line's directories as full paths, by drive in the order given.
+    std::vector<DriveWatch> DrivesOf(const std::vector<std::u16string>& directories);
+    // Starts the watch of one drive, or says why not; answers whether it runs.
+    bool StartWatch(FileChangeMonitor& monitor, const DriveWatch& drive, const WatcherSlots& slots);
+    void WriteError(std::u16string_view message);
+    void WriteText(TextStream& stream, std::u16string_view text);
+
+    const std::u16string name_;
+    VolumePlatform& platform_;
+    ConsoleHost& host_;
+};

@@ -1,0 +1,500 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "console/Win32ConsoleHost.h"
+#include "console/Win32TextStream.h"
+#include "engine/VolumeJournalWatcher.h"
+#include "report/JsonSlotWriter.h"
+#include "runtime/text/Utf8.h"
+#include "sim/DemoScenario.h"
+#include "sim/JournalReadProbe.h"
+#include "sim/SimPlatform.h"
+#include "support/JsonObject.h"
+
+// The console program's executables as a user runs them: the simulated one's output for
+// the demo's scenario, its options, messages and exit codes; the real one refused under
+// Wine, which has no change journal; and what both executables carry.
+namespace {
+
+using Lines = std::vector<std::string>;
+using json_test::JsonObject;
+
+std::wstring Wide(const char* utf8) {
+    const std::u16string text = FromUtf8(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+Lines SplitCrLf(const std::string& text) {
+    Lines lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "<no line end>");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// A file of the temporary folder, deleted with its handle.
+class TemporaryFile {
+public:
+    TemporaryFile() {
+        wchar_t folder[MAX_PATH] = {};
+        wchar_t name[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"yzw", 0, name);
+        name_ = name;
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        handle_ = CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                              CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() { CloseHandle(handle_); }
+
+    // For a child's standard stream.
+    HANDLE Handle() const { return handle_; }
+    // What is in it: read through a handle of its own, so that a child writing through
+    // the inherited one keeps its place.
+    std::string Text() const {
+        HANDLE reader = CreateFileW(name_.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        std::string text;
+        char chunk[4096];
+        DWORD read = 0;
+        while (ReadFile(reader, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+            text.append(chunk, read);
+        }
+        CloseHandle(reader);
+        return text;
+    }
+
+private:
+    std::wstring name_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+struct Outcome {
+    DWORD code = 0xDEAD;
+    Lines out;
+    Lines err;
+    std::string rawOut;
+};
+
+// An executable started with `arguments`, its standard output and error in files.
+class Process {
+public:
+    Process(const char* executable, const std::wstring& arguments, DWORD flags = 0) {
+        std::wstring command = L"\"" + Wide(executable) + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = nullptr;
+        startup.hStdOutput = out_.Handle();
+        startup.hStdError = err_.Handle();
+        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                                  nullptr, &startup, &info_) != FALSE;
+        EXPECT_TRUE(started_) << "cannot start " << executable;
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() {
+        if (started_) {
+            TerminateProcess(info_.hProcess, 99);
+            WaitForSingleObject(info_.hProcess, INFINITE);
+            CloseHandle(info_.hThread);
+            CloseHandle(info_.hProcess);
+        }
+    }
+
+    DWORD Id() const { return info_.dwProcessId; }
+    const TemporaryFile& Err() const { return err_; }
+    // Waits for the end (at most a minute: then the process is ended and the test fails).
+    Outcome Wait() {
+        Outcome outcome;
+        if (!started_) {
+            return outcome;
+        }
+        if (WaitForSingleObject(info_.hProcess, 60000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the program did not end within a minute";
+            TerminateProcess(info_.hProcess, 99);
+            WaitForSingleObject(info_.hProcess, INFINITE);
+        }
+        GetExitCodeProcess(info_.hProcess, &outcome.code);
+        outcome.rawOut = out_.Text();
+        outcome.out = SplitCrLf(outcome.rawOut);
+        outcome.err = SplitCrLf(err_.Text());
+        return outcome;
+    }
+
+private:
+    TemporaryFile out_;
+    TemporaryFile err_;
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+};
+
+Outcome RunExecutable(const char* executable, const std::wstring& arguments) {
+    return Process(executable, arguments).Wait();
+}
+
+Outcome RunDemo(const std::wstring& arguments) {
+    return RunExecutable(CONSOLE_DEMO_EXE, arguments);
+}
+
+std::int64_t SystemFileTime() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime);
+}
+
+// The engine's calls for the demo's scenario, step after step, as JSON lines: the same
+// machine as the simulated program's, watched in-process with the same writer.
+std::vector<JsonObject> ExpectedCalls(const std::u16string& directory, std::size_t steps) {
+    SimPlatform platform;
+    DemoScenario scenario(platform.AddDrive(u'C'));
+    scenario.SetUp();
+    platform.Clock().Advance(60 * ntfs::kFileTimeTicksPerSecond);
+    std::mutex mutex;
+    Lines lines;
+    JournalReadProbe probe(platform);
+    VolumeJournalWatcher watcher(probe);
+    CMStringArray paths;
+    paths.Add(CWString(directory));
+    const JsonSlotWriter writer([&](const std::string& line) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        lines.push_back(line);
+    });
+    EXPECT_TRUE(watcher.Open(u'C', paths, writer.Slots()));
+    SimVolume& volume = *platform.Drive(u'C');
+    EXPECT_TRUE(probe.WaitCaughtUp(volume.JournalData()->NextUsn));
+    for (std::size_t i = 0; i < steps; ++i) {
+        scenario.Step();
+        EXPECT_TRUE(probe.WaitCaughtUp(volume.JournalData()->NextUsn));
+    }
+    watcher.Stop();
+    std::vector<JsonObject> calls;
+    for (const std::string& line : lines) {
+        JsonObject call;
+        EXPECT_TRUE(json_test::ParseJsonObject(line, call)) << line;
+        call.erase("time");
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+// The program's JSON lines without their times, which must lie within the run.
+std::vector<JsonObject> Calls(const Outcome& run, std::int64_t from, std::int64_t to) {
+    std::vector<JsonObject> calls;
+    for (const std::string& line : run.out) {
+        JsonObject call;
+        EXPECT_TRUE(json_test::ParseJsonObject(line, call)) << line;
+        if (call.count("time") != 0) {
+            const std::int64_t time = std::stoll(call["time"]);
+            EXPECT_TRUE(time >= from && time <= to) << line;
+            call.erase("time");
+        }
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+std::vector<JsonObject> Prefix(const std::vector<JsonObject>& calls, std::size_t count) {
+    return {calls.begin(), calls.begin() + std::min(count, calls.size())};
+}
+
+constexpr std::int64_t kSecond = 10'000'000;
+
+TEST(ConsoleDemo, ItsJsonIsExactlyTheEnginesCallsForTheScenariosSteps) {
+    const std::int64_t from = SystemFileTime() - kSecond;
+    const Outcome run = RunDemo(L"--json --for 6 C:\\demo");
+    const std::int64_t to = SystemFileTime() + kSecond;
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_EQ(run.err, Lines{"yzwatch-demo: 开始监控：C:\\demo"});
+    const std::vector<JsonObject> calls = Calls(run, from, to);
+    // Six seconds at the scenario's pace: several steps, each at least one line.
+    ASSERT_GE(calls.size(), 5u) << run.rawOut;
+    const std::vector<JsonObject> expected = ExpectedCalls(u"C:\\demo", 12);
+    ASSERT_LE(calls.size(), expected.size());
+    EXPECT_EQ(calls, Prefix(expected, calls.size())) << run.rawOut;
+    EXPECT_EQ(calls[0], (JsonObject{{"slot", "OnStarted"}}));
+}
+
+TEST(ConsoleDemo, KindsLetOnlyThoseKindsThrough) {
+    const Outcome run = RunDemo(L"--kinds created,renamed --json --for 5 C:\\");
+    EXPECT_EQ(run.code, 0u);
+    const std::vector<JsonObject> calls = Calls(run, 0, INT64_MAX);
+    ASSERT_GE(calls.size(), 3u) << run.rawOut;
+    std::vector<JsonObject> expected;
+    for (const JsonObject& call : ExpectedCalls(u"C:\\", 12)) {
+        const std::string& slot = call.at("slot");
+        if (slot == "OnStarted" || slot == "OnCreated" || slot == "OnRenamed") {
+            expected.push_back(call);
+        }
+    }
+    EXPECT_EQ(calls, Prefix(expected, calls.size())) << run.rawOut;
+}
+
+TEST(ConsoleDemo, CountFiveEndsAfterFiveLinesWithZero) {
+    const Outcome run = RunDemo(L"--count 5 C:\\demo\\");
+    EXPECT_EQ(run.code, 0u);
+    ASSERT_EQ(run.out.size(), 5u) << run.rawOut;
+    // The window's lines, with the scenario's first change first.
+    EXPECT_NE(run.out[0].find("[新建文件] C:\\demo\\会议记录-1.txt"), std::string::npos)
+        << run.out[0];
+    for (const std::string& line : run.out) {
+        EXPECT_EQ(line[2], ':');
+        EXPECT_EQ(line[8], '[') << line;
+    }
+}
+
+struct MessageCase {
+    const wchar_t* arguments;
+    DWORD code;
+    Lines err;
+};
+
+TEST(ConsoleDemo, MissingDirectoriesDrivesWithoutAVolumeAndBadArgumentsAreSaid) {
+    const MessageCase cases[] = {
+        {L"C:\\nope", 1, {"yzwatch-demo: 找不到目录：C:\\nope"}},
+        {L"Q:\\data", 1, {"yzwatch-demo: 无法监控 Q:：没有这个驱动器，或驱动器中没有卷"}},
+        {L"--for 1 Q:\\ C:\\nope",
+         1,
+         {"yzwatch-demo: 无法监控 Q:：没有这个驱动器，或驱动器中没有卷",
+          "yzwatch-demo: 找不到目录：C:\\nope"}},
+    };
+    for (const MessageCase& c : cases) {
+        const Outcome run = RunDemo(c.arguments);
+        EXPECT_EQ(run.code, c.code);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(run.out.empty());
+    }
+    const Outcome bad = RunDemo(L"--count none C:\\demo");
+    EXPECT_EQ(bad.code, 2u);
+    ASSERT_GE(bad.err.size(), 2u);
+    EXPECT_EQ(bad.err[0], "yzwatch-demo: --count 需要正整数，而不是“none”");
+    EXPECT_EQ(bad.err[1], "用法：yzwatch-demo [选项] 目录 [目录 ...]");
+    EXPECT_TRUE(bad.out.empty());
+}
+
+// This test's own answer to Ctrl+C: it goes on.
+BOOL WINAPI IgnoreControlKeys(DWORD) {
+    return TRUE;
+}
+
+TEST(ConsoleDemo, CtrlCStopsEveryWatchAndEndsWithZero) {
+    // A console of its own, shared with the program; Ctrl+C is typed into it.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    Process program(CONSOLE_DEMO_EXE, L"C:\\demo D:\\ C:\\Users");
+    SetConsoleCtrlHandler(IgnoreControlKeys, TRUE);
+    bool started = false;
+    for (int i = 0; i < 400 && !started; ++i) {
+        started = program.Err().Text().find("D:") != std::string::npos;
+        Sleep(50);
+    }
+    ASSERT_TRUE(started) << program.Err().Text();
+    Sleep(2000);  // a line or two
+    HANDLE input =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(input, INVALID_HANDLE_VALUE);
+    INPUT_RECORD key{};
+    key.EventType = KEY_EVENT;
+    key.Event.KeyEvent.bKeyDown = TRUE;
+    key.Event.KeyEvent.wRepeatCount = 1;
+    key.Event.KeyEvent.wVirtualKeyCode = 'C';
+    key.Event.KeyEvent.uChar.UnicodeChar = 'C' - 64;
+    key.Event.KeyEvent.dwControlKeyState = LEFT_CTRL_PRESSED;
+    DWORD written = 0;
+    EXPECT_TRUE(WriteConsoleInputW(input, &key, 1, &written));
+    CloseHandle(input);
+    const Outcome run = program.Wait();
+    SetConsoleCtrlHandler(IgnoreControlKeys, FALSE);
+    FreeConsole();
+    EXPECT_EQ(run.code, 0u);
+    // One watch for both directories of drive C, in the order they were given.
+    EXPECT_EQ(run.err, (Lines{"yzwatch-demo: 开始监控：C:\\demo、C:\\Users",
+                              "yzwatch-demo: 无法监控 D:：没有这个驱动器，或驱动器中没有卷"}));
+    EXPECT_GE(run.out.size(), 1u);
+    for (const std::string& line : run.out) {
+        EXPECT_EQ(line.find("<no line end>"), std::string::npos) << "a line was cut";
+    }
+}
+
+// The text of a console's screen from `from` on, `count` characters.
+std::wstring ScreenText(HANDLE screen, COORD from, DWORD count) {
+    std::wstring text(count, L'\0');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, text.data(), count, from, &read);
+    text.resize(read);
+    return text;
+}
+
+TEST(ConsoleStream, AConsoleShowsEveryNameAsItIsWhateverItsLength) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    const HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    const HANDLE standardOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, screen);
+    Win32TextStream stream(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, standardOutput);
+
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    const std::u16string name = u"12:00:00[新建文件] C:\\数据\\Ünïcødé ελληνικά.txt";
+    EXPECT_EQ(stream.WriteLine(name), TextStream::Result::Written);
+    const std::wstring shown = ScreenText(screen, info.dwCursorPosition, 80);
+    EXPECT_EQ(shown.substr(0, name.size()), std::wstring(name.begin(), name.end()));
+
+    // Longer than one write to the console: nothing lost where the parts meet.
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    std::u16string longLine(4095, u'x');
+    longLine += u"\U0001F600 end";
+    EXPECT_EQ(stream.WriteLine(longLine), TextStream::Result::Written);
+    const std::wstring tail = ScreenText(screen, info.dwCursorPosition, 4200);
+    EXPECT_NE(std::u16string(tail.begin(), tail.end()).find(u"x\U0001F600 end"),
+              std::u16string::npos);
+    CloseHandle(screen);
+    FreeConsole();
+}
+
+TEST(ConsoleHost, DirectoriesAreReadAsTheSystemReadsThem) {
+    Win32ConsoleHost host;
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    std::u16string expected(current, current + lstrlenW(current));
+    if (expected.back() != u'\\') {
+        expected += u'\\';
+    }
+    EXPECT_EQ(host.FullPath(u"sub\\dir"), expected + u"sub\\dir");
+    EXPECT_EQ(host.FullPath(u"C:\\a\\..\\b"), u"C:\\b");
+    // Longer than the buffer the system is asked first.
+    const std::u16string deep =
+        u"C:\\" + std::u16string(400, u'd') + u"\\" + std::u16string(9, u'e');
+    EXPECT_EQ(host.FullPath(deep), deep);
+}
+
+TEST(ConsoleProgram, UnderWineTheRealProgramIsRefusedForTheJournalWithOne) {
+    const Outcome run = RunExecutable(CONSOLE_EXE, L"C:\\");
+    EXPECT_EQ(run.code, 1u);
+    EXPECT_EQ(run.err, Lines{"yzwatch: 无法监控 C:：无法打开它的 NTFS 更改日志"});
+    EXPECT_TRUE(run.out.empty());
+}
+
+// ---- What the executables carry, read back from the files.
+
+class ConsoleExecutable : public ::testing::TestWithParam<const char*> {
+protected:
+    std::wstring path = Wide(GetParam());
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+
+    ~ConsoleExecutable() override {
+        if (module != nullptr) {
+            FreeLibrary(module);
+        }
+    }
+    std::string Resource(LPCWSTR type, LPCWSTR name) {
+        const HRSRC found = FindResourceW(module, name, type);
+        if (found == nullptr) {
+            return {};
+        }
+        const HGLOBAL loaded = LoadResource(module, found);
+        return std::string(static_cast<const char*>(LockResource(loaded)),
+                           SizeofResource(module, found));
+    }
+    std::string FileBytes() {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        std::string bytes;
+        char chunk[65536];
+        DWORD read = 0;
+        while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+            bytes.append(chunk, read);
+        }
+        CloseHandle(file);
+        return bytes;
+    }
+};
+
+TEST_P(ConsoleExecutable, ItRunsAsTheInvokingUserInTheConsoleSubsystem) {
+    ASSERT_NE(module, nullptr);
+    const std::string manifest = Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("requireAdministrator"), std::string::npos);
+    const std::string bytes = FileBytes();
+    ASSERT_GT(bytes.size(), sizeof(IMAGE_DOS_HEADER));
+    IMAGE_DOS_HEADER dos;
+    std::memcpy(&dos, bytes.data(), sizeof dos);
+    IMAGE_NT_HEADERS headers;
+    ASSERT_LE(static_cast<std::size_t>(dos.e_lfanew) + sizeof headers, bytes.size());
+    std::memcpy(&headers, bytes.data() + dos.e_lfanew, sizeof headers);
+    EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+#ifdef _WIN64
+    EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
+    EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
+    // Static: it needs none of the compiler's run-time libraries beside it.
+    for (const char* library : {"libstdc++", "libgcc_s", "libwinpthread"}) {
+        EXPECT_EQ(bytes.find(library), std::string::npos) << library;
+    }
+}
+
+TEST_P(ConsoleExecutable, ItCarriesTheIconAndAVersionBlockOfItsOwn) {
+    ASSERT_NE(module, nullptr);
+    const HICON icon =
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
+    EXPECT_NE(icon, nullptr);
+    if (icon != nullptr) {
+        DestroyIcon(icon);
+    }
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+    auto value = [&](const wchar_t* name) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
+        if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
+                            &length)) {
+            return std::wstring();
+        }
+        return std::wstring(text);
+    };
+    EXPECT_EQ(value(L"ProductName"), L"砚舟文件监控");
+    EXPECT_EQ(value(L"OriginalFilename"), L"yzwatch.exe");
+    EXPECT_EQ(value(L"InternalName"), L"yzwatch");
+    EXPECT_NE(value(L"FileDescription").find(L"命令行版"), std::wstring::npos);
+    // The version it reports is the one it carries.
+    const Outcome run = RunExecutable(GetParam(), L"--version");
+    EXPECT_EQ(run.code, 0u);
+    ASSERT_EQ(run.out.size(), 1u);
+    const std::wstring version = value(L"FileVersion");
+    EXPECT_EQ(version, L"1.0.0.0");
+    const std::string versionText = ToUtf8(std::u16string(version.begin(), version.end()));
+    EXPECT_NE(run.out[0].find(" " + versionText + "（"), std::string::npos) << run.out[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, ConsoleExecutable, ::testing::Values(CONSOLE_EXE, CONSOLE_DEMO_EXE));
+
+}  // namespace
