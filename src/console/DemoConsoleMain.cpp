@@ -1,42 +1,73 @@
 // yzwatch-demo: the console program over a simulated machine whose drive C is an NTFS
-// volume on which another program keeps working under C:\demo\. It shows the program's
-// work where there is no change journal (under Wine), and its tests run it.
-#include <chrono>
+// volume kept busy under C:\demo\: by a scripted scenario, or, given `--mirror FOLDER`
+// before the program's own arguments, by every change any program makes in that real
+// folder. It shows the program's work where there is no change journal (under Wine), and
+// its tests run it. (`--mirror` is the demonstration's own; the program has no such option.)
+#include <windows.h>
+
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "console/ConsoleProcess.h"
-#include "sim/DemoScenario.h"
-#include "sim/ScenarioPlayer.h"
+#include "demo/ActivityPlayer.h"
+#include "demo/DemoScenario.h"
+#include "demo/FolderMirror.h"
+#include "demo/win32/Win32FolderPlatform.h"
+#include "runtime/text/Utf8.h"
+#include "engine/JournalRecords.h"
 #include "sim/SimPlatform.h"
 
 namespace {
 
-constexpr std::chrono::milliseconds kPace(900);
+int Refuse(const std::u16string& message) {
+    const std::string text = "yzwatch-demo: " + ToUtf8(message) + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+              &written, nullptr);
+    return 2;
+}
 
-// What goes on on drive C: its folders are made a minute before the program starts, so
-// that a watch reports only what happens after its start, then the scenario plays.
-class DemoDriveC {
-public:
-    explicit DemoDriveC(SimPlatform& platform)
-        : scenario_(platform.AddDrive(u'C')), player_(Prepared(platform, scenario_), kPace) {}
-
-private:
-    static DemoScenario& Prepared(SimPlatform& platform, DemoScenario& scenario) {
-        constexpr std::int64_t kMinute = 60 * ntfs::kFileTimeTicksPerSecond;
-        platform.Clock().Set(SimClock::SystemFileTime() - kMinute);
-        scenario.SetUp();
-        platform.Clock().FollowSystemClock(true);
-        return scenario;
-    }
-
-    DemoScenario scenario_;
-    ScenarioPlayer player_;
-};
+std::u16string Text(const wchar_t* word) {
+    const std::wstring_view view(word);
+    return std::u16string(view.begin(), view.end());
+}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    std::optional<std::u16string> mirrored;
+    if (argc > 1 && std::wstring_view(argv[1]) == L"--mirror") {
+        if (argc < 3) {
+            return Refuse(u"--mirror needs a folder");
+        }
+        mirrored = Win32FolderPlatform::DirectoryPath(Text(argv[2]));
+        if (!mirrored) {
+            return Refuse(u"not a folder: " + Text(argv[2]));
+        }
+        // The program sees its own arguments only.
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
+
     SimPlatform platform;
-    const DemoDriveC driveC(platform);
+    SimVolume& volume = platform.AddDrive(u'C');
+    std::unique_ptr<Win32FolderPlatform> folder;
+    std::unique_ptr<ActivitySource> source;
+    if (mirrored) {
+        folder = std::make_unique<Win32FolderPlatform>(*mirrored);
+        source = std::make_unique<FolderMirror>(volume, *folder);
+    } else {
+        source = std::make_unique<DemoScenario>(volume);
+    }
+    // What is there before is made a minute before the program starts, so that a watch
+    // starting at once reports only what happens after it, even on a clock whose ticks
+    // are coarser than the time between the two.
+    constexpr std::int64_t kMinute = 60 * ntfs::kFileTimeTicksPerSecond;
+    platform.Clock().Set(SimClock::SystemFileTime() - kMinute);
+    source->Prepare();
+    platform.Clock().FollowSystemClock(true);
+    const ActivityPlayer player(*source);
     return RunConsoleProcess(u"yzwatch-demo", platform, argc, argv);
 }

@@ -14,7 +14,7 @@
 #include "engine/VolumeJournalWatcher.h"
 #include "report/JsonSlotWriter.h"
 #include "runtime/text/Utf8.h"
-#include "sim/DemoScenario.h"
+#include "demo/DemoScenario.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
 #include "support/JsonObject.h"
@@ -167,7 +167,7 @@ std::int64_t SystemFileTime() {
 std::vector<JsonObject> ExpectedCalls(const std::u16string& directory, std::size_t steps) {
     SimPlatform platform;
     DemoScenario scenario(platform.AddDrive(u'C'));
-    scenario.SetUp();
+    scenario.Prepare();
     platform.Clock().Advance(60 * ntfs::kFileTimeTicksPerSecond);
     std::mutex mutex;
     Lines lines;

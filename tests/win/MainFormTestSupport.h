@@ -172,10 +172,11 @@ public:
                          std::uint32_t& returned) override {
         return inner_.DeviceIoControl(volume, code, in, inSize, out, outSize, returned);
     }
+    std::uint32_t LastError() const override { return inner_.LastError(); }
     bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint64_t fileId, void* buffer,
-                               std::uint32_t size) override {
-        return inner_.QueryNameById(volume, fileId, buffer, size);
+    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
+                               std::uint64_t fileId, void* buffer, std::uint32_t size) override {
+        return inner_.QueryNameById(volume, desiredAccess, fileId, buffer, size);
     }
     std::uint64_t GetFileId(const CWString& path) override { return inner_.GetFileId(path); }
     CWString GetUserSidText() override { return inner_.GetUserSidText(); }
