@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimVolume.h"
 
 namespace large_volume {

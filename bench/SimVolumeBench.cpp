@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "LargeVolume.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
 

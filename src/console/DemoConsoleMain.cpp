@@ -15,7 +15,7 @@
 #include "demo/FolderMirror.h"
 #include "demo/win32/Win32FolderPlatform.h"
 #include "runtime/text/Utf8.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimPlatform.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 // What the platform tells of one file or directory of a real folder.
 struct FolderEntry {

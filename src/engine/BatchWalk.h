@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 namespace journal {
 

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "engine/FileRecordIndex.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/PendingRenames.h"
 #include "engine/VolumePlatform.h"
 #include "engine/WatcherSlots.h"

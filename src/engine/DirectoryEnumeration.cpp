@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/BatchWalk.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 void EnumerateDirectories(VolumePlatform& platform, PlatformHandle volume, const StopSignal& stop,
                           FileRecordIndex& index, std::size_t expectedDirectories) {

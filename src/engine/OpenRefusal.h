@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 // Why VolumeJournalWatcher::Open refused a volume, in the order Open checks.
 enum class OpenRefusal {

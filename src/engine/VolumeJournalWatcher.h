@@ -5,7 +5,7 @@
 #include <set>
 
 #include "engine/FileRecordIndex.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/OpenRefusal.h"
 #include "engine/StopSignal.h"
 #include "engine/VolumePlatform.h"

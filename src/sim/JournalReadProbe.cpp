@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 bool JournalReadProbe::DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                                        std::uint32_t inSize, void* out, std::uint32_t outSize,

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 std::optional<JournalStreamScanner::Record> JournalStreamScanner::Next() {
     constexpr std::size_t kStep = 8;

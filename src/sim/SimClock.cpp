@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 std::int64_t SimClock::FileTime() const {
     return followSystem_.load() ? SystemFileTime() : now_.load();

@@ -5,7 +5,7 @@
 
 #include "sim/SimNames.h"
 #include "sim/SimRecord.h"
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimNameIndex.h"
 
 // The master file table of a simulated volume: one flat entry per record number, the

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 namespace {
 

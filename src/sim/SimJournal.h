@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/JournalStreamScanner.h"
 #include "sim/SimRecord.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 // One change-journal record as fields: what an operation writes, what a test appends
 // with any values it likes, and what the journal's records decode to. Encode gives the

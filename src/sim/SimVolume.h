@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/VolumePlatform.h"
 #include "sim/SimClock.h"
 #include "sim/SimFileTable.h"
@@ -20,7 +20,7 @@
 #include "sim/SimJournalDeletion.h"
 #include "sim/SimOpenFile.h"
 #include "sim/SimRecord.h"
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 // What a simulated volume knows of one of its files.
 struct SimFileInfo {

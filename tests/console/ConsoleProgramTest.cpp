@@ -13,7 +13,7 @@
 #include "ConsoleTestSupport.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "demo/FileNotifyRecords.h"
 #include "demo/FolderPlatform.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimNames.h"
 
 class FakeFolder final : public FolderPlatform {

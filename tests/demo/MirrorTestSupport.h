@@ -9,7 +9,7 @@
 
 #include "FakeFolder.h"
 #include "demo/FolderMirror.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/Utf8.h"
 #include "sim/SimNames.h"
 #include "sim/SimVolume.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "EngineTestSupport.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 namespace {
 

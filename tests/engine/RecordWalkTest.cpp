@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/PendingRenames.h"
 #include "runtime/text/Utf8.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "EngineTestSupport.h"
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "SimTestSupport.h"
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 namespace {
 

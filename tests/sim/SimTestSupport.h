@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/VolumePlatform.h"
 #include "sim/SimRecord.h"
 

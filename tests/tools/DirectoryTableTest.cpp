@@ -7,7 +7,7 @@
 
 #include "ToolTestSupport.h"
 #include "sim/SimVolume.h"
-#include "sim/Win32Codes.h"
+#include "ntfs/Win32Codes.h"
 
 namespace {
 

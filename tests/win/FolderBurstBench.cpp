@@ -23,7 +23,7 @@
 #include "demo/ActivityPlayer.h"
 #include "demo/FolderMirror.h"
 #include "demo/win32/Win32FolderPlatform.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimPlatform.h"
 #include "ui/MainForm.h"
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "FormsTestSupport.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/VolumePlatform.h"
 #include "runtime/text/Utf8.h"
 #include "sim/SimPlatform.h"

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "engine/ChangeClassifier.h"
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/Utf8.h"

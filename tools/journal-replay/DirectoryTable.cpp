@@ -9,7 +9,7 @@
 #include <set>
 #include <string_view>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/Utf8.h"
 #include "sim/SimVolume.h"
 

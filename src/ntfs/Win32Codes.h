@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/JournalRecords.h"
+#include "ntfs/JournalRecords.h"
 
 // The platform's result codes the simulated volume answers with: Win32 error codes (what
 // GetLastError gives after a failed call) and NTSTATUS values of the native calls.
