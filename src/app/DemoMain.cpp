@@ -18,6 +18,7 @@
 #include "demo/FolderMirror.h"
 #include "demo/win32/Win32FolderPlatform.h"
 #include "runtime/text/Utf8.h"
+#include "runtime/text/WideText.h"
 #include "sim/SimPlatform.h"
 
 namespace {
@@ -30,7 +31,7 @@ std::vector<std::u16string> Arguments() {
         return arguments;
     }
     for (int i = 1; i < count; ++i) {
-        arguments.emplace_back(words[i], words[i] + wcslen(words[i]));
+        arguments.push_back(Utf16String(words[i]));
     }
     LocalFree(words);
     return arguments;

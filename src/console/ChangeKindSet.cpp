@@ -1,24 +1,6 @@
 #include "console/ChangeKindSet.h"
 
-namespace {
-
-char16_t Lower(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
-}
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
+#include "runtime/text/AsciiCase.h"
 
 ChangeKindSet ChangeKindSet::All() {
     ChangeKindSet all;
@@ -30,7 +12,7 @@ ChangeKindSet ChangeKindSet::All() {
 
 std::optional<ChangeKind> ChangeKindSet::Named(std::u16string_view name) {
     for (std::size_t i = 0; i < kNames.size(); ++i) {
-        if (EqualIgnoringAsciiCase(name, kNames[i])) {
+        if (EqualsIgnoringAsciiCase(name, kNames[i])) {
             return static_cast<ChangeKind>(i);
         }
     }

@@ -8,14 +8,14 @@
 #include "console/ConsoleProgram.h"
 #include "console/Win32ConsoleHost.h"
 #include "runtime/text/Utf8.h"
+#include "runtime/text/WideText.h"
 
 int RunConsoleProcess(std::u16string_view name, VolumePlatform& platform, int argc,
                       wchar_t** argv) {
     Win32ConsoleHost host;
     std::vector<std::u16string> args;
     for (int i = 1; i < argc; ++i) {
-        const std::wstring_view arg(argv[i]);
-        args.emplace_back(arg.begin(), arg.end());
+        args.push_back(Utf16String(argv[i]));
     }
     StopSignal stop;
     const ConsoleControlHandler control(stop);

@@ -9,15 +9,12 @@
 #include "console/LineSlotWriter.h"
 #include "monitor/FileChangeMonitor.h"
 #include "report/JsonSlotWriter.h"
+#include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/DateTimeValue.h"
 #include "runtime/text/Utf8.h"
 
 namespace {
-
-bool IsAsciiLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
 
 // The drive letter of a full path "X:\...", upper case; "\\?\X:\..." is read as "X:\...".
 // Network and device paths have none.

@@ -14,8 +14,9 @@
 #include "demo/DemoScenario.h"
 #include "demo/FolderMirror.h"
 #include "demo/win32/Win32FolderPlatform.h"
-#include "runtime/text/Utf8.h"
 #include "ntfs/JournalRecords.h"
+#include "runtime/text/Utf8.h"
+#include "runtime/text/WideText.h"
 #include "sim/SimPlatform.h"
 
 namespace {
@@ -28,11 +29,6 @@ int Refuse(const std::u16string& message) {
     return 2;
 }
 
-std::u16string Text(const wchar_t* word) {
-    const std::wstring_view view(word);
-    return std::u16string(view.begin(), view.end());
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -41,9 +37,9 @@ int wmain(int argc, wchar_t** argv) {
         if (argc < 3) {
             return Refuse(u"--mirror needs a folder");
         }
-        mirrored = Win32FolderPlatform::DirectoryPath(Text(argv[2]));
+        mirrored = Win32FolderPlatform::DirectoryPath(Utf16String(argv[2]));
         if (!mirrored) {
-            return Refuse(u"not a folder: " + Text(argv[2]));
+            return Refuse(u"not a folder: " + Utf16String(argv[2]));
         }
         // The program sees its own arguments only.
         argv[2] = argv[0];

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "engine/win32/ScopedHandle.h"
+#include "runtime/text/WideText.h"
 
 std::u16string Win32ConsoleHost::FullPath(std::u16string_view path) {
-    const std::wstring given(path.begin(), path.end());
+    const std::wstring given = WideString(path);
     std::wstring full(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
@@ -16,7 +17,7 @@ std::u16string Win32ConsoleHost::FullPath(std::u16string_view path) {
             return std::u16string(path);
         }
         if (length < full.size()) {
-            return std::u16string(full.begin(), full.begin() + length);
+            return Utf16String(std::wstring_view(full).substr(0, length));
         }
         full.resize(length);  // the size asked for, NUL included
     }

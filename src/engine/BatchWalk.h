@@ -9,11 +9,10 @@
 namespace journal {
 
 // Walks the records of one batch as a journal read or an enumeration returns it: the
-// 8-byte next value, then records back to back up to `bytes`. Hands every valid version-2
-// record stamped at or after `notBefore`, or whose Usn is at or after `fromUsn`, to
-// `onRecord`. Records of other versions, or whose name lies outside them, are stepped
-// over; a length that cannot be walked ends the batch. Never reads outside
-// [batch, batch + bytes).
+// 8-byte next value, then records back to back up to `bytes`. Hands every record the
+// decoder takes (a valid version-2 record) stamped at or after `notBefore`, or whose Usn
+// is at or after `fromUsn`, to `onRecord`; what the decoder skips is stepped over, and
+// where it stops, the batch ends. Never reads outside [batch, batch + bytes).
 template <typename OnRecord>
 void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBefore,
                std::int64_t fromUsn, OnRecord&& onRecord) {
@@ -24,18 +23,17 @@ void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBef
     const std::uint8_t* const end = batch + bytes;
     // Fewer bytes than a header left: nothing more can be walked.
     while (static_cast<std::size_t>(end - at) >= ntfs::kUsnRecordV2HeaderSize) {
-        const std::uint32_t length = ntfs::WalkableLength(at, static_cast<std::size_t>(end - at));
-        if (length == 0) {
+        ntfs::UsnRecordV2 record;
+        const ntfs::RecordCheck check =
+            ntfs::DecodeWalkable(at, static_cast<std::size_t>(end - at), record);
+        if (check == ntfs::RecordCheck::kStop) {
             return;
         }
-        // The time test comes before the name is looked at: most records of a pass's
-        // first reads are older than the watch.
-        const ntfs::UsnRecordV2 record(at, length);
-        if (record.MajorVersion() == 2 &&
-            (record.TimeStamp() >= notBefore || record.Usn() >= fromUsn) && record.NameInside()) {
+        if (check == ntfs::RecordCheck::kRecord &&
+            (record.TimeStamp() >= notBefore || record.Usn() >= fromUsn)) {
             onRecord(record);
         }
-        at += length;
+        at += record.RecordLength();
     }
 }
 

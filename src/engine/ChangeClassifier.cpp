@@ -1,5 +1,8 @@
 #include "engine/ChangeClassifier.h"
 
+#include "engine/RecordKind.h"
+#include "runtime/text/AsciiCase.h"
+
 #include <cstring>
 #include <optional>
 
@@ -12,11 +15,28 @@ CWString RecordName(const ntfs::UsnRecordV2& record) {
     return name;
 }
 
-char16_t FoldCase(char16_t c) {
-    if (c >= u'a' && c <= u'z') {
-        return static_cast<char16_t>(c - 0x20);
+// Whether a slot waits for a change of this kind. A move may turn out to be a recycling
+// only once its new directory's path is known, so either slot makes it worth the queries.
+bool IsListenedFor(RecordKind kind, const WatcherSlots& slots) {
+    switch (kind) {
+        case RecordKind::kCreated:
+            return static_cast<bool>(slots.OnCreated);
+        case RecordKind::kDeleted:
+            return static_cast<bool>(slots.OnDeleted);
+        case RecordKind::kContentChanged:
+            return static_cast<bool>(slots.OnContentChanged);
+        case RecordKind::kRenamed:
+            return static_cast<bool>(slots.OnRenamed);
+        case RecordKind::kMovedOrRecycled:
+            return slots.OnMoved || slots.OnRecycled;
+        case RecordKind::kMovedFromUnknown:
+            return static_cast<bool>(slots.OnMoved);
+        case RecordKind::kAttributesChanged:
+            return static_cast<bool>(slots.OnAttributesChanged);
+        case RecordKind::kOther:
+            return static_cast<bool>(slots.OnOtherChange);
     }
-    return c;
+    return false;
 }
 
 }  // namespace
@@ -62,18 +82,8 @@ void ChangeClassifier::ResolveDirectoryPath(std::uint64_t directory, CWString& p
 }
 
 bool ChangeClassifier::IsRecycleFolder(const CWString& dir) const {
-    const int n = scope_.recyclePath.Length();
-    if (n == 0 || dir.Length() < n) {
-        return false;
-    }
-    const char16_t* a = dir.Chars();
-    const char16_t* b = scope_.recyclePath.Chars();
-    for (int i = 0; i < n; ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return !scope_.recyclePath.IsEmpty() &&
+           StartsWithIgnoringAsciiCase(dir.View(), scope_.recyclePath.View());
 }
 
 void ChangeClassifier::UpdateIndex(const ntfs::UsnRecordV2& record) {
@@ -114,15 +124,11 @@ void ChangeClassifier::ClassifyRecord(const ntfs::UsnRecordV2& record) {
     }
 
     const WatcherSlots& slots = scope_.slots;
-    const bool renamed = (h.Reason & ntfs::kReasonRenameNewName) != 0;
-    const bool bound =
-        (h.Reason & ntfs::kReasonFileCreate)     ? static_cast<bool>(slots.OnCreated)
-        : (h.Reason & ntfs::kReasonFileDelete)   ? static_cast<bool>(slots.OnDeleted)
-        : (h.Reason & ntfs::kReasonContentGroup) ? static_cast<bool>(slots.OnContentChanged)
-        : renamed ? (slots.OnRenamed || slots.OnRecycled || slots.OnMoved)
-        : (h.Reason & ntfs::kReasonAttributeGroup) ? static_cast<bool>(slots.OnAttributesChanged)
-                                                   : static_cast<bool>(slots.OnOtherChange);
-    if (!bound) {
+    const RecordKind kind =
+        KindOfRecord(h.Reason, !old.has_value()        ? OldNamePlace::kNone
+                               : old->parent == parent ? OldNamePlace::kSameDirectory
+                                                       : OldNamePlace::kOtherDirectory);
+    if (!IsListenedFor(kind, slots)) {
         return;  // nobody listens for this kind: spare the path queries
     }
 
@@ -133,50 +139,47 @@ void ChangeClassifier::ClassifyRecord(const ntfs::UsnRecordV2& record) {
     const int attributes = static_cast<int>(h.FileAttributes);
     const int reasons = static_cast<int>(h.Reason);
 
-    if (h.Reason & ntfs::kReasonFileCreate) {
-        if (slots.OnCreated) {
+    switch (kind) {
+        case RecordKind::kCreated:
             slots.OnCreated(name, dir, time, attributes);
-        }
-    } else if (h.Reason & ntfs::kReasonFileDelete) {
-        if (slots.OnDeleted) {
+            return;
+        case RecordKind::kDeleted:
             slots.OnDeleted(name, dir, time, attributes);
-        }
-    } else if (h.Reason & ntfs::kReasonContentGroup) {
-        if (slots.OnContentChanged) {
+            return;
+        case RecordKind::kContentChanged:
             slots.OnContentChanged(name, dir, reasons, time, attributes);
+            return;
+        case RecordKind::kRenamed: {
+            CWString oldName = old->name;
+            slots.OnRenamed(oldName, name, dir, time, attributes);
+            return;
         }
-    } else if (h.Reason & ntfs::kReasonRenameNewName) {
-        if (!old.has_value()) {
-            // Its old half came before the watch began: where it came from is unknown.
-            if (slots.OnMoved) {
-                CWString oldName;
-                CWString oldDir;
+        case RecordKind::kMovedOrRecycled: {
+            CWString oldName = old->name;
+            CWString oldDir;
+            ResolveDirectoryPath(old->parent, oldDir);
+            if (IsRecycleFolder(dir)) {
+                if (slots.OnRecycled) {
+                    CWString newPath = CWString::Concat(dir, name);
+                    slots.OnRecycled(oldName, oldDir, newPath, time, attributes);
+                }
+            } else if (slots.OnMoved) {
                 slots.OnMoved(oldName, name, oldDir, dir, time, attributes);
             }
             return;
         }
-        CWString oldName = old->name;
-        if (old->parent == parent) {
-            if (slots.OnRenamed) {
-                slots.OnRenamed(oldName, name, dir, time, attributes);
-            }
+        case RecordKind::kMovedFromUnknown: {
+            // Where it came from is unknown: both old texts stay empty.
+            CWString oldName;
+            CWString oldDir;
+            slots.OnMoved(oldName, name, oldDir, dir, time, attributes);
             return;
         }
-        CWString oldDir;
-        ResolveDirectoryPath(old->parent, oldDir);
-        if (IsRecycleFolder(dir)) {
-            if (slots.OnRecycled) {
-                CWString newPath = CWString::Concat(dir, name);
-                slots.OnRecycled(oldName, oldDir, newPath, time, attributes);
-            }
-        } else if (slots.OnMoved) {
-            slots.OnMoved(oldName, name, oldDir, dir, time, attributes);
-        }
-    } else if (h.Reason & ntfs::kReasonAttributeGroup) {
-        if (slots.OnAttributesChanged) {
+        case RecordKind::kAttributesChanged:
             slots.OnAttributesChanged(name, dir, reasons, time, attributes);
-        }
-    } else if (slots.OnOtherChange) {
-        slots.OnOtherChange(name, dir, reasons, time, attributes);
+            return;
+        case RecordKind::kOther:
+            slots.OnOtherChange(name, dir, reasons, time, attributes);
+            return;
     }
 }

@@ -4,10 +4,10 @@
 #include <set>
 
 #include "engine/FileRecordIndex.h"
-#include "ntfs/JournalRecords.h"
 #include "engine/PendingRenames.h"
 #include "engine/VolumePlatform.h"
 #include "engine/WatcherSlots.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/CWString.h"
 
 // What classification reads of its engine while a worker runs. The watched set and the

@@ -7,31 +7,11 @@
 #include "engine/BatchWalk.h"
 #include "engine/ChangeClassifier.h"
 #include "engine/DirectoryEnumeration.h"
+#include "runtime/text/AsciiCase.h"
 #include "runtime/text/CWConstString.h"
 
-namespace {
-
-char16_t FoldCase(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-}
-
-bool StartsWithIgnoringCase(const CWString& text, const CWString& prefix) {
-    const int n = prefix.Length();
-    if (text.Length() < n) {
-        return false;
-    }
-    for (int i = 0; i < n; ++i) {
-        if (FoldCase(text.Chars()[i]) != FoldCase(prefix.Chars()[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 VolumeJournalWatcher::VolumeJournalWatcher(VolumePlatform& platformToUse)
-    : platform(platformToUse) {}
+    : platform(platformToUse), volume(platformToUse) {}
 
 VolumeJournalWatcher::~VolumeJournalWatcher() {
     Stop();
@@ -57,8 +37,7 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
     }
     CWString device;
     device.Format(u"\\\\.\\%c:", driveLetter);
-    volumeHandle = platform.OpenVolume(device);
-    if (volumeHandle == kInvalidPlatformHandle) {
+    if (!volume.Open(device)) {
         refusal = OpenRefusal::VolumeNotOpened;
         return false;
     }
@@ -69,35 +48,32 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
     recyclePath.AppendChar(u'\\');
 
     if (!OpenJournal()) {
-        CloseVolume();
+        volume.Close();
         refusal = OpenRefusal::JournalUnavailable;
         return false;
     }
 
     // The filter belongs to this watch: a watch without one must not pay for the
     // enumeration of the whole volume because an earlier one had a filter.
-    filterActive = false;
-    if (!watchedPaths.IsEmpty()) {
-        auto dirs = std::make_unique<std::set<std::uint64_t>>();
-        for (int i = 0; i < watchedPaths.Count(); ++i) {
-            const CWString& path = watchedPaths.At(i);
-            if (!StartsWithIgnoringCase(path, rootPath)) {
-                continue;
-            }
-            if (const std::uint64_t id = platform.GetFileId(path); id != 0) {
-                dirs->insert(id);
-            }
+    watchedDirs.reset();
+    std::set<std::uint64_t> dirs;
+    for (int i = 0; i < watchedPaths.Count(); ++i) {
+        const CWString& path = watchedPaths.At(i);
+        if (!StartsWithIgnoringAsciiCase(path.View(), rootPath.View())) {
+            continue;
         }
-        if (!dirs->empty()) {
-            watchedDirs = std::move(dirs);
-            filterActive = true;
+        if (const std::uint64_t id = platform.GetFileId(path); id != 0) {
+            dirs.insert(id);
         }
+    }
+    if (!dirs.empty()) {
+        watchedDirs = std::move(dirs);
     }
 
     stopEvent.Reset();
     slots = std::move(slotsToUse);
     const bool started = worker.Start([this] {
-        if (filterActive) {
+        if (watchedDirs) {
             RunWorker();
         } else {
             RunJournalLoop();
@@ -106,7 +82,7 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
     if (!started) {
         slots = WatcherSlots{};
         watchedDirs.reset();
-        CloseVolume();
+        volume.Close();
         refusal = OpenRefusal::WorkerNotStarted;
         return false;
     }
@@ -116,17 +92,10 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
 void VolumeJournalWatcher::Stop() {
     stopEvent.Set();
     worker.Join();
-    CloseVolume();
+    volume.Close();
     parentIndex.reset();
     watchedDirs.reset();
     slots = WatcherSlots{};
-}
-
-void VolumeJournalWatcher::CloseVolume() {
-    if (volumeHandle != kInvalidPlatformHandle) {
-        platform.CloseVolume(volumeHandle);
-        volumeHandle = kInvalidPlatformHandle;
-    }
 }
 
 std::uint64_t VolumeJournalWatcher::CurrentWatchStart() const {
@@ -139,7 +108,7 @@ bool VolumeJournalWatcher::OpenJournal() {
 }
 
 VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal() {
-    if (volumeHandle == kInvalidPlatformHandle) {
+    if (!volume.IsOpen()) {
         return JournalAnswer::kFailed;
     }
     // Query first: a create on a volume that has a journal sets it to the sizes given, and
@@ -147,14 +116,14 @@ VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal()
     ntfs::UsnJournalDataV0 queried{};
     std::uint32_t returned = 0;
     const auto query = [&] {
-        return platform.DeviceIoControl(volumeHandle, ntfs::kFsctlQueryUsnJournal, nullptr, 0,
+        return platform.DeviceIoControl(volume.Get(), ntfs::kFsctlQueryUsnJournal, nullptr, 0,
                                         &queried, sizeof queried, returned);
     };
     bool ready = query();
     std::uint32_t error = ready ? 0 : platform.LastError();
     if (!ready && error == ntfs::kErrorJournalNotActive) {
         const ntfs::CreateUsnJournalData create{0, 0};
-        ready = platform.DeviceIoControl(volumeHandle, ntfs::kFsctlCreateUsnJournal, &create,
+        ready = platform.DeviceIoControl(volume.Get(), ntfs::kFsctlCreateUsnJournal, &create,
                                          sizeof create, nullptr, 0, returned) &&
                 query();
         error = ready ? 0 : platform.LastError();
@@ -170,7 +139,7 @@ VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal()
 }
 
 void VolumeJournalWatcher::RunWorker() {
-    if (volumeHandle == kInvalidPlatformHandle) {
+    if (!volume.IsOpen()) {
         return;
     }
     parentIndex = std::make_unique<FileRecordIndex>();
@@ -182,14 +151,14 @@ void VolumeJournalWatcher::RunWorker() {
 }
 
 void VolumeJournalWatcher::BuildParentIndex() {
-    EnumerateDirectories(platform, volumeHandle, stopEvent, *parentIndex);
+    EnumerateDirectories(platform, volume.Get(), stopEvent, *parentIndex);
 }
 
 bool VolumeJournalWatcher::ReadJournal(ntfs::ReadUsnJournalDataV0& request, std::uint8_t* buffer,
                                        std::uint32_t& returned) {
     returned = 0;
     request.UsnJournalID = journalData.UsnJournalID;
-    if (!platform.DeviceIoControl(volumeHandle, ntfs::kFsctlReadUsnJournal, &request,
+    if (!platform.DeviceIoControl(volume.Get(), ntfs::kFsctlReadUsnJournal, &request,
                                   sizeof request, buffer, kReadBufferSize, returned)) {
         return false;
     }
@@ -198,14 +167,14 @@ bool VolumeJournalWatcher::ReadJournal(ntfs::ReadUsnJournalDataV0& request, std:
 }
 
 void VolumeJournalWatcher::RunJournalLoop() {
-    if (volumeHandle == kInvalidPlatformHandle) {
+    if (!volume.IsOpen()) {
         return;
     }
     if (slots.OnStarted) {
         slots.OnStarted();
     }
-    const WatchScope scope{platform,          volumeHandle,      rootPath, recyclePath,
-                           watchedDirs.get(), parentIndex.get(), slots};
+    const WatchScope scope{platform,     volume.Get(),      rootPath, recyclePath,
+                           WatchedSet(), parentIndex.get(), slots};
     ChangeClassifier classifier(scope);
     std::vector<std::uint8_t> buffer(kReadBufferSize, 0);
     ntfs::ReadUsnJournalDataV0 request{};

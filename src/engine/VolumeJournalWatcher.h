@@ -2,15 +2,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "engine/FileRecordIndex.h"
-#include "ntfs/JournalRecords.h"
 #include "engine/OpenRefusal.h"
+#include "engine/ScopedVolume.h"
 #include "engine/StopSignal.h"
 #include "engine/VolumePlatform.h"
 #include "engine/WatcherSlots.h"
 #include "engine/WorkerThread.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/CWString.h"
 
@@ -48,13 +50,13 @@ public:
     OpenRefusal Refusal() const { return refusal; }
 
     // For tests and tools; meaningful while no worker runs.
-    bool FilterActive() const { return filterActive; }
+    bool FilterActive() const { return watchedDirs.has_value(); }
     std::uint64_t WatchStart() const { return watchStart; }
     std::int64_t PassStartUsn() const { return passStartUsn; }
     const ntfs::UsnJournalDataV0& JournalData() const { return journalData; }
     const CWString& RootPath() const { return rootPath; }
     const CWString& RecyclePath() const { return recyclePath; }
-    bool VolumeOpen() const { return volumeHandle != kInvalidPlatformHandle; }
+    bool VolumeOpen() const { return volume.IsOpen(); }
     bool WorkerRunning() const { return worker.Running(); }
 
 private:
@@ -67,19 +69,21 @@ private:
     bool ReadJournal(ntfs::ReadUsnJournalDataV0& request, std::uint8_t* buffer,
                      std::uint32_t& returned);
     std::uint64_t CurrentWatchStart() const;
-    void CloseVolume();
+    const std::set<std::uint64_t>* WatchedSet() const {
+        return watchedDirs ? &*watchedDirs : nullptr;
+    }
 
     VolumePlatform& platform;
-    bool filterActive = false;
     std::uint32_t idleWaitMs = 0;
-    PlatformHandle volumeHandle = kInvalidPlatformHandle;
+    ScopedVolume volume;
     StopSignal stopEvent;
     std::uint64_t watchStart = 0;
     // NextUsn when the current journal pass began: every record from there on is new,
     // whatever its time stamp says (the clock may have been set back since watchStart).
     std::int64_t passStartUsn = 0;
     std::unique_ptr<FileRecordIndex> parentIndex;
-    std::unique_ptr<std::set<std::uint64_t>> watchedDirs;
+    // The directories whose trees are watched; absent without a directory filter.
+    std::optional<std::set<std::uint64_t>> watchedDirs;
     ntfs::UsnJournalDataV0 journalData{};
     CWString rootPath;
     CWString recyclePath;

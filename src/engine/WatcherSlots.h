@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/CWString.h"
 
 // A journal record's time stamp as the platform's FILETIME: 100-ns units since
@@ -16,7 +17,7 @@ struct FileTime {
         return {static_cast<std::uint32_t>(bits), static_cast<std::uint32_t>(bits >> 32)};
     }
     std::int64_t ToInt64() const {
-        return static_cast<std::int64_t>((std::uint64_t{dwHighDateTime} << 32) | dwLowDateTime);
+        return static_cast<std::int64_t>(ntfs::JoinHalves(dwHighDateTime, dwLowDateTime));
     }
 };
 

@@ -68,6 +68,11 @@ constexpr unsigned kDriveRemote = 4;
 constexpr unsigned kDriveCdrom = 5;
 constexpr unsigned kDriveRamdisk = 6;
 
+// The platform hands 64-bit values (FILETIME, file index, file size) in two halves.
+constexpr std::uint64_t JoinHalves(std::uint32_t high, std::uint32_t low) {
+    return (std::uint64_t{high} << 32) | low;
+}
+
 // FILETIME of 1970-01-01 in 100-ns units since 1601-01-01.
 constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
 constexpr std::int64_t kFileTimeTicksPerSecond = 10000000LL;
@@ -236,38 +241,23 @@ private:
     std::uint32_t length_ = 0;
 };
 
-// The length of the record at `bytes` when it can be walked over (at least a version-2
-// header, a multiple of 8, within `remaining`), else 0. `remaining` must be at least the
-// header's size.
-inline std::uint32_t WalkableLength(const std::uint8_t* bytes, std::size_t remaining) {
-    std::uint32_t length;
-    std::memcpy(&length, bytes, sizeof length);
-    // One comparison for both bounds: below the header size the difference wraps around.
-    if (length - kUsnRecordV2HeaderSize > remaining - kUsnRecordV2HeaderSize || length % 8 != 0) {
-        return 0;
-    }
-    return length;
-}
-
-// The same for any `remaining`.
-inline std::uint32_t RecordLengthAt(const std::uint8_t* bytes, std::size_t remaining) {
-    return remaining < kUsnRecordV2HeaderSize ? 0 : WalkableLength(bytes, remaining);
-}
-
 enum class RecordCheck {
     kRecord,  // a valid version-2 record; walk on by RecordLength
     kSkip,    // a whole record of another version or with its name outside: step over it
     kStop,    // the bytes cannot be walked further: abandon the rest of the batch
 };
 
-// Decodes the record at the start of `bytes`, `remaining` bytes of the batch being left.
-// A length shorter than the version-2 header, not a multiple of 8 or longer than what
-// remains stops the walk; a record of another major version, or whose name lies outside
-// it, is skipped (`out` still shows it).
-inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t remaining,
-                                     UsnRecordV2& out) {
-    const std::uint32_t length = RecordLengthAt(bytes, remaining);
-    if (length == 0) {
+// What makes a record walkable, said once for the engine's walk, the simulated volume and
+// the tools. Decodes the record at the start of `bytes`, `remaining` bytes of the batch
+// being left, which must be at least a version-2 header's size. A length shorter than that
+// header, not a multiple of 8 or longer than what remains stops the walk; a record of
+// another major version, or whose name lies outside it, is skipped (`out` still shows it).
+inline RecordCheck DecodeWalkable(const std::uint8_t* bytes, std::size_t remaining,
+                                  UsnRecordV2& out) {
+    std::uint32_t length;
+    std::memcpy(&length, bytes, sizeof length);
+    // One comparison for both bounds: below the header size the difference wraps around.
+    if (length - kUsnRecordV2HeaderSize > remaining - kUsnRecordV2HeaderSize || length % 8 != 0) {
         return RecordCheck::kStop;
     }
     out = UsnRecordV2(bytes, length);
@@ -275,6 +265,13 @@ inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t rema
         return RecordCheck::kSkip;
     }
     return RecordCheck::kRecord;
+}
+
+// The same for any `remaining`.
+inline RecordCheck DecodeUsnRecordV2(const std::uint8_t* bytes, std::size_t remaining,
+                                     UsnRecordV2& out) {
+    return remaining < kUsnRecordV2HeaderSize ? RecordCheck::kStop
+                                              : DecodeWalkable(bytes, remaining, out);
 }
 
 }  // namespace ntfs

@@ -5,7 +5,7 @@
 namespace {
 
 std::uint64_t Time(const FileTime& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    return static_cast<std::uint64_t>(time.ToInt64());
 }
 
 // Masks and attributes are bit sets: printed unsigned, also with the top bit (CLOSE) set.

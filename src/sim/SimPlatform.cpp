@@ -1,12 +1,9 @@
 #include "sim/SimPlatform.h"
 
+#include "runtime/text/AsciiCase.h"
 #include "sim/SimNames.h"
 
 namespace {
-
-bool IsLetter(char16_t unit) {
-    return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z');
-}
 
 char16_t DriveKey(char16_t letter) {
     return sim_names::Upcase(letter);
@@ -14,7 +11,7 @@ char16_t DriveKey(char16_t letter) {
 
 // "X:\" exactly, as GetVolumeInformationW and GetDriveTypeW take a root.
 bool ParseRoot(std::u16string_view root, char16_t& letter) {
-    if (root.size() != 3 || !IsLetter(root[0]) || root[1] != u':' ||
+    if (root.size() != 3 || !IsAsciiLetter(root[0]) || root[1] != u':' ||
         (root[2] != u'\\' && root[2] != u'/')) {
         return false;
     }
@@ -24,7 +21,7 @@ bool ParseRoot(std::u16string_view root, char16_t& letter) {
 
 // "\\.\X:", the device path of a volume.
 bool ParseDevicePath(std::u16string_view path, char16_t& letter) {
-    if (path.size() != 6 || path.substr(0, 4) != u"\\\\.\\" || !IsLetter(path[4]) ||
+    if (path.size() != 6 || path.substr(0, 4) != u"\\\\.\\" || !IsAsciiLetter(path[4]) ||
         path[5] != u':') {
         return false;
     }

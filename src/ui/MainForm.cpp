@@ -3,9 +3,11 @@
 #include <shlobj.h>
 
 #include "runtime/forms/DisplayScale.h"
+#include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/DateTimeValue.h"
+#include "runtime/text/WideText.h"
 
 namespace {
 
@@ -34,17 +36,9 @@ constexpr char16_t kRefused[] =
 constexpr char16_t kWarningCaption[] = u"信息:";
 constexpr char16_t kBrowseTitle[] = u"选择监控的目录";
 
-const wchar_t* Wide(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
-}
-
 void CreateAt(CVolWinControl& control, CVolWinContainer* parent, const Place& p) {
     control.Create(parent, ScaleToDisplay(p.x), ScaleToDisplay(p.y), ScaleToDisplay(p.width),
                    ScaleToDisplay(p.height), p.id);
-}
-
-bool IsAsciiLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
 // Trailing spaces are no part of a path, as Windows reads one: "C:\data " is C:\data.

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "ntfs/JournalRecords.h"
+#include "runtime/text/WideText.h"
+
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -14,17 +17,8 @@ constexpr DWORD kWatchFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE
 // How long the end of a watch waits for its cancelled read to come back.
 constexpr DWORD kCancelWaitMs = 5000;
 
-std::wstring Wide(std::u16string_view text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-std::u16string Narrow(std::wstring_view text) {
-    return std::u16string(text.begin(), text.end());
-}
-
 std::int64_t FileTimeValue(const FILETIME& time) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                     time.dwLowDateTime);
+    return static_cast<std::int64_t>(ntfs::JoinHalves(time.dwHighDateTime, time.dwLowDateTime));
 }
 
 // A Win32 call that fills a buffer of characters: asked once, and again with the size it
@@ -47,7 +41,7 @@ std::wstring Filled(Call call) {
 }  // namespace
 
 Win32FolderPlatform::Win32FolderPlatform(std::u16string_view folder) {
-    std::wstring path = Wide(folder);
+    std::wstring path = WideString(folder);
     while (!path.empty() && path.back() == L'\\') {
         path.pop_back();
     }
@@ -68,7 +62,7 @@ Win32FolderPlatform::~Win32FolderPlatform() {
 }
 
 std::optional<std::u16string> Win32FolderPlatform::DirectoryPath(std::u16string_view path) {
-    const std::wstring given = Wide(path);
+    const std::wstring given = WideString(path);
     std::wstring full = Filled([&](wchar_t* buffer, DWORD size) {
         return GetFullPathNameW(given.c_str(), size, buffer, nullptr);
     });
@@ -85,11 +79,11 @@ std::optional<std::u16string> Win32FolderPlatform::DirectoryPath(std::u16string_
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return std::nullopt;
     }
-    return Narrow(full);
+    return Utf16String(full);
 }
 
 std::wstring Win32FolderPlatform::FullPath(std::u16string_view relative) const {
-    return relative.empty() ? folder_ : prefix_ + Wide(relative);
+    return relative.empty() ? folder_ : prefix_ + WideString(relative);
 }
 
 bool Win32FolderPlatform::List(std::u16string_view directory, std::vector<FolderEntry>& entries) {
@@ -141,9 +135,9 @@ bool Win32FolderPlatform::Stat(std::u16string_view path, FolderEntry& entry) {
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (handle.Valid() && GetFileInformationByHandle(handle.Get(), &info)) {
-        entry.id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        entry.id = ntfs::JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
         entry.attributes = info.dwFileAttributes;
-        entry.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        entry.size = ntfs::JoinHalves(info.nFileSizeHigh, info.nFileSizeLow);
         entry.lastWrite = FileTimeValue(info.ftLastWriteTime);
         return true;
     }
@@ -158,7 +152,7 @@ bool Win32FolderPlatform::Stat(std::u16string_view path, FolderEntry& entry) {
     FindClose(search);
     entry.id = 0;
     entry.attributes = found.dwFileAttributes;
-    entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    entry.size = ntfs::JoinHalves(found.nFileSizeHigh, found.nFileSizeLow);
     entry.lastWrite = FileTimeValue(found.ftLastWriteTime);
     return true;
 }
@@ -227,7 +221,7 @@ std::u16string Win32FolderPlatform::LongPath(std::u16string_view path) {
     const bool onDrive =
         prefix_.size() > 6 && prefix_.compare(0, 4, L"\\\\?\\") == 0 && prefix_[5] == L':';
     const std::wstring prefix = onDrive ? prefix_.substr(4) : prefix_;
-    const std::wstring full = prefix + Wide(path);
+    const std::wstring full = prefix + WideString(path);
     const std::wstring longer = Filled(
         [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
     if (longer.size() <= prefix.size() ||
@@ -235,7 +229,7 @@ std::u16string Win32FolderPlatform::LongPath(std::u16string_view path) {
                              static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL) {
         return {};
     }
-    return Narrow(std::wstring_view(longer).substr(prefix.size()));
+    return Utf16String(std::wstring_view(longer).substr(prefix.size()));
 }
 
 void Win32FolderPlatform::EndWatch() {

@@ -11,12 +11,10 @@
 #include "engine/win32/FileSystemRedirectionOff.h"
 #include "engine/win32/ScopedHandle.h"
 #include "engine/win32/VolumeHandles.h"
+#include "ntfs/JournalRecords.h"
+#include "runtime/text/WideText.h"
 
 namespace {
-
-const wchar_t* Wide(const CWString& text) {
-    return reinterpret_cast<const wchar_t*>(text.Chars());
-}
 
 VolumeHandles* ToVolume(PlatformHandle handle) {
     return handle == kInvalidPlatformHandle ? nullptr : reinterpret_cast<VolumeHandles*>(handle);
@@ -100,7 +98,7 @@ void Win32VolumePlatform::ChooseOpenByIdBase(VolumeHandles& volume, const CWStri
     if (!root.Valid() || !GetFileInformationByHandle(root.Get(), &info)) {
         return;  // names will not resolve; the device's handle is as good as any
     }
-    const std::uint64_t rootId = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    const std::uint64_t rootId = ntfs::JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
     alignas(8) std::uint8_t name[64];
     if (QueryNameRelativeTo(volume.device.Get(), file_access::kReadAttributes, rootId, name,
                             sizeof name) == 0) {
@@ -183,7 +181,7 @@ std::uint64_t Win32VolumePlatform::GetFileId(const CWString& path) {
     if (!GetFileInformationByHandle(file.Get(), &info)) {
         return 0;
     }
-    return (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return ntfs::JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
 }
 
 bool Win32VolumePlatform::IsDirectory(const CWString& path) {

@@ -4,7 +4,7 @@
 
 #include "runtime/forms/CVolWinContainer.h"
 #include "runtime/forms/RuntimeMessages.h"
-#include "runtime/forms/WideText.h"
+#include "runtime/text/WideText.h"
 
 CVolWinControl::CVolWinControl(std::unique_ptr<CVWnd> window)
     : holder_(new CMfcWndObject(std::move(window))) {}

@@ -4,7 +4,7 @@
 
 #include "runtime/forms/RuntimeMessages.h"
 #include "runtime/forms/RuntimeWindowClass.h"
-#include "runtime/forms/WideText.h"
+#include "runtime/text/WideText.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "AsciiCase.h"
 #include "OutOfMemory.h"
 
 namespace {
@@ -26,10 +27,6 @@ int BytesWithTerminator(std::int64_t units) {
         EndProcessOnOutOfMemory();
     }
     return static_cast<int>(bytes);
-}
-
-char16_t FoldAsciiLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? c - 0x20 : c;
 }
 
 }  // namespace
@@ -255,11 +252,8 @@ CWString CWString::TextBefore(const CWString& text, const CWString& delimiter) {
     const char16_t* t = text.Chars();
     const char16_t* p = delimiter.Chars();
     for (int start = 0; start + d <= n; ++start) {
-        int i = 0;
-        while (i < d && FoldAsciiLetter(t[start + i]) == FoldAsciiLetter(p[i])) {
-            ++i;
-        }
-        if (i == d) {
+        if (StartsWithIgnoringAsciiCase(std::u16string_view(t + start, n - start),
+                                        std::u16string_view(p, d))) {
             return text.Left(start);
         }
     }

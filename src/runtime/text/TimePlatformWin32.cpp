@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "TimePlatform.h"
+#include "runtime/text/WideText.h"
 
 namespace {
 
@@ -35,10 +36,6 @@ CalendarTime FromSystemTime(const SYSTEMTIME& st) {
     t.second = st.wSecond;
     t.millisecond = st.wMilliseconds;
     return t;
-}
-
-const wchar_t* Wide(const CWString& text) {
-    return reinterpret_cast<const wchar_t*>(text.Chars());
 }
 
 // Asks a Get*FormatW-shaped call for the needed size, then renders into a buffer of it.

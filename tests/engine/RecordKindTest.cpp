@@ -1,0 +1,66 @@
+#include "engine/RecordKind.h"
+
+#include <gtest/gtest.h>
+
+#include "ntfs/JournalRecords.h"
+
+namespace {
+
+using namespace ntfs;
+constexpr OldNamePlace kNone = OldNamePlace::kNone;
+constexpr OldNamePlace kSame = OldNamePlace::kSameDirectory;
+constexpr OldNamePlace kOther = OldNamePlace::kOtherDirectory;
+
+struct KindCase {
+    const char* name;
+    std::uint32_t reasons;
+    OldNamePlace oldName;
+    RecordKind kind;
+};
+
+// Closing records gather every reason of their handle: the first kind in the order
+// creation, deletion, content, new name, attributes wins, whatever else is set.
+const KindCase kCases[] = {
+    {"create", kReasonFileCreate | kReasonClose, kNone, RecordKind::kCreated},
+    {"create_then_write_and_rename",
+     kReasonFileCreate | kReasonDataExtend | kReasonRenameNewName | kReasonClose, kSame,
+     RecordKind::kCreated},
+    {"create_and_delete_under_one_handle", kReasonFileCreate | kReasonFileDelete | kReasonClose,
+     kNone, RecordKind::kCreated},
+    {"delete", kReasonFileDelete | kReasonClose, kNone, RecordKind::kDeleted},
+    {"delete_after_a_write", kReasonDataOverwrite | kReasonFileDelete | kReasonClose, kNone,
+     RecordKind::kDeleted},
+    {"extend", kReasonDataExtend | kReasonClose, kNone, RecordKind::kContentChanged},
+    {"named_stream_truncation", kReasonNamedDataTruncation | kReasonClose, kNone,
+     RecordKind::kContentChanged},
+    {"write_then_rename", kReasonDataOverwrite | kReasonRenameNewName | kReasonClose, kSame,
+     RecordKind::kContentChanged},
+    {"rename_in_place", kReasonRenameNewName | kReasonClose, kSame, RecordKind::kRenamed},
+    {"rename_and_attributes", kReasonRenameNewName | kReasonBasicInfoChange | kReasonClose, kSame,
+     RecordKind::kRenamed},
+    {"move", kReasonRenameNewName | kReasonClose, kOther, RecordKind::kMovedOrRecycled},
+    {"new_name_whose_old_one_came_before", kReasonRenameNewName | kReasonClose, kNone,
+     RecordKind::kMovedFromUnknown},
+    {"basic_info", kReasonBasicInfoChange | kReasonClose, kNone, RecordKind::kAttributesChanged},
+    {"security", kReasonSecurityChange | kReasonClose, kNone, RecordKind::kAttributesChanged},
+    {"reparse_point", kReasonReparsePointChange | kReasonClose, kNone,
+     RecordKind::kAttributesChanged},
+    {"integrity", kReasonIntegrityChange | kReasonClose, kNone, RecordKind::kAttributesChanged},
+    {"hard_link", kReasonHardLinkChange | kReasonClose, kNone, RecordKind::kOther},
+    {"stream_change", kReasonStreamChange | kReasonClose, kNone, RecordKind::kOther},
+    {"close_alone", kReasonClose, kNone, RecordKind::kOther},
+    // A held old name does not make a rename of a record without a new name.
+    {"old_name_held_without_a_new_one", kReasonObjectIdChange | kReasonClose, kOther,
+     RecordKind::kOther},
+};
+
+class RecordKinds : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(RecordKinds, TheFirstReasonThatNamesAKindDecidesIt) {
+    EXPECT_EQ(KindOfRecord(GetParam().reasons, GetParam().oldName), GetParam().kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RecordKinds, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
