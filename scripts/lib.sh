@@ -124,3 +124,34 @@ start_wine() {
   # test, they would inherit CTest's pipes and keep it waiting for their end.
   wine64 wineboot >/dev/null 2>&1 </dev/null || { echo "Wine could not run a program" >&2; return 1; }
 }
+
+# Starts a window program under Wine through the demo window tool, in the background, and
+# waits up to a minute for its main window: sets window_launcher (the tool's process, which
+# ends with the program's exit code), window_hwnd and window_x11 (0 when it has none).
+# Fails when no window came. end_window ends the program if it still runs; for EXIT traps.
+launch_window() {  # TOOL EXE [ARG...]
+  window_tool=$1
+  shift
+  window_launched=$(mktemp)
+  "$root/scripts/wine-run" "$window_tool" launch "$@" >"$window_launched" &
+  window_launcher=$!
+  window_hwnd=""
+  window_x11=0
+  for _ in $(seq 300); do
+    grep -q '^window ' "$window_launched" && break
+    kill -0 "$window_launcher" 2>/dev/null || break
+    sleep 0.2
+  done
+  read -r _ window_hwnd window_x11 <"$window_launched" || true
+  [ -n "$window_hwnd" ]
+}
+
+end_window() {
+  [ -n "${window_launcher:-}" ] || return 0
+  if kill -0 "$window_launcher" 2>/dev/null; then
+    [ -z "$window_hwnd" ] || "$root/scripts/wine-run" "$window_tool" end "$window_hwnd" || true
+    kill "$window_launcher" 2>/dev/null || true
+  fi
+  wait "$window_launcher" 2>/dev/null || true
+  rm -f "$window_launched"
+}

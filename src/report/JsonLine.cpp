@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "runtime/text/Utf8.h"
+
 namespace {
 
 void AppendEscape(std::string& out, unsigned unit) {
@@ -40,18 +42,8 @@ void AppendEscapedAscii(std::string& out, char c) {
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         AppendEscapedAscii(out, static_cast<char>(c));
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        AppendCodePointAsUtf8(out, c);
     }
 }
 

@@ -8,14 +8,16 @@ bool JournalReadProbe::DeviceIoControl(PlatformHandle volume, std::uint32_t code
                                        std::uint32_t inSize, void* out, std::uint32_t outSize,
                                        std::uint32_t& returned) {
     if (code != ntfs::kFsctlReadUsnJournal) {
-        return inner_.DeviceIoControl(volume, code, in, inSize, out, outSize, returned);
+        return ForwardingPlatform::DeviceIoControl(volume, code, in, inSize, out, outSize,
+                                                   returned);
     }
     std::uint64_t number;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         number = ++readsStarted_;
     }
-    const bool ok = inner_.DeviceIoControl(volume, code, in, inSize, out, outSize, returned);
+    const bool ok =
+        ForwardingPlatform::DeviceIoControl(volume, code, in, inSize, out, outSize, returned);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++reads_;

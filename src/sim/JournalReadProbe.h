@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <mutex>
 
-#include "engine/VolumePlatform.h"
+#include "sim/ForwardingPlatform.h"
 
 // A platform that forwards every call to another and notes what the journal reads answer,
 // so that a test or a tool can wait until a reader has caught up with the journal: the
 // reader classifies a batch before it asks for the next, so an empty answer at or past a
 // USN means every record before that USN has been handed on.
-class JournalReadProbe final : public VolumePlatform {
+class JournalReadProbe final : public ForwardingPlatform {
 public:
-    explicit JournalReadProbe(VolumePlatform& inner) : inner_(inner) {}
+    explicit JournalReadProbe(VolumePlatform& inner) : ForwardingPlatform(inner) {}
 
     // Waits until a read answered no records with a next USN at or past `usn`, a read
     // that started after this call. False when `timeout` passes first.
@@ -21,32 +21,11 @@ public:
                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
     std::uint64_t ReadCount() const;
 
-    bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
-        return inner_.GetFileSystemName(rootPath, name);
-    }
-    unsigned QueryDriveType(const CWString& rootPath) override {
-        return inner_.QueryDriveType(rootPath);
-    }
-    PlatformHandle OpenVolume(const CWString& devicePath) override {
-        return inner_.OpenVolume(devicePath);
-    }
-    void CloseVolume(PlatformHandle volume) override { inner_.CloseVolume(volume); }
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t& returned) override;
-    std::uint32_t LastError() const override { return inner_.LastError(); }
-    bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
-                               std::uint64_t fileId, void* buffer, std::uint32_t size) override {
-        return inner_.QueryNameById(volume, desiredAccess, fileId, buffer, size);
-    }
-    std::uint64_t GetFileId(const CWString& path) override { return inner_.GetFileId(path); }
-    bool IsDirectory(const CWString& path) override { return inner_.IsDirectory(path); }
-    CWString GetUserSidText() override { return inner_.GetUserSidText(); }
-    std::int64_t CurrentUnixSeconds() override { return inner_.CurrentUnixSeconds(); }
 
 private:
-    VolumePlatform& inner_;
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::uint64_t reads_ = 0;

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "ExecutableFacts.h"
 #include "console/Win32ConsoleHost.h"
 #include "console/Win32TextStream.h"
+#include "demo/DemoScenario.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "report/JsonSlotWriter.h"
 #include "runtime/text/Utf8.h"
-#include "demo/DemoScenario.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
 #include "support/JsonObject.h"
@@ -466,30 +467,17 @@ TEST_P(ConsoleExecutable, ItCarriesTheIconAndAVersionBlockOfItsOwn) {
     if (icon != nullptr) {
         DestroyIcon(icon);
     }
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
-    auto value = [&](const wchar_t* name) {
-        wchar_t* text = nullptr;
-        UINT length = 0;
-        const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
-        if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
-                            &length)) {
-            return std::wstring();
-        }
-        return std::wstring(text);
-    };
-    EXPECT_EQ(value(L"ProductName"), L"砚舟文件监控");
-    EXPECT_EQ(value(L"OriginalFilename"), L"yzwatch.exe");
-    EXPECT_EQ(value(L"InternalName"), L"yzwatch");
-    EXPECT_NE(value(L"FileDescription").find(L"命令行版"), std::wstring::npos);
+    const VersionBlock block(path);
+    ASSERT_TRUE(block.Present());
+    EXPECT_EQ(block.Text(L"ProductName"), L"砚舟文件监控");
+    EXPECT_EQ(block.Text(L"OriginalFilename"), L"yzwatch.exe");
+    EXPECT_EQ(block.Text(L"InternalName"), L"yzwatch");
+    EXPECT_NE(block.Text(L"FileDescription").find(L"命令行版"), std::wstring::npos);
     // The version it reports is the one it carries.
     const Outcome run = RunExecutable(GetParam(), L"--version");
     EXPECT_EQ(run.code, 0u);
     ASSERT_EQ(run.out.size(), 1u);
-    const std::wstring version = value(L"FileVersion");
+    const std::wstring version = block.Text(L"FileVersion");
     EXPECT_EQ(version, L"1.0.0.0");
     const std::string versionText = ToUtf8(std::u16string(version.begin(), version.end()));
     EXPECT_NE(run.out[0].find(" " + versionText + "（"), std::string::npos) << run.out[0];

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ExecutableFacts.h"
 #include "app/CVolMFCApp.h"
 #include "app/UnhandledErrorGuard.h"
 #include "runtime/text/Utf8.h"
@@ -21,20 +22,6 @@ namespace {
 std::wstring Wide(const char* utf8) {
     const std::u16string text = FromUtf8(utf8);
     return std::wstring(text.begin(), text.end());
-}
-
-// The first top-level window of a class (and title, unless none) that belongs to a process:
-// other programs, other tests among them, may show windows of the same class meanwhile.
-HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, DWORD process) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window != nullptr;
-         window = FindWindowExW(nullptr, window, className, title)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process) {
-            return window;
-        }
-    }
-    return nullptr;
 }
 
 // A process of the frame's test build.
@@ -291,40 +278,26 @@ TEST_F(Executable, ItCarriesIconGroupOneHundred) {
 }
 
 TEST_F(Executable, ItsVersionBlockNamesTheProduct) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
-    auto value = [&](const wchar_t* name) {
-        wchar_t* text = nullptr;
-        UINT length = 0;
-        const std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
-        if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
-                            &length)) {
-            return std::wstring();
-        }
-        return std::wstring(text);
-    };
-    EXPECT_EQ(value(L"ProductName"), L"砚舟文件监控");
-    EXPECT_EQ(value(L"InternalName"), L"砚舟文件监控");
-    EXPECT_EQ(value(L"OriginalFilename"), L"砚舟文件监控.exe");
-    EXPECT_EQ(value(L"FileVersion"), L"1.0.0.0");
-    EXPECT_EQ(value(L"ProductVersion"), L"1.0.0.0");
-    EXPECT_FALSE(value(L"CompanyName").empty());
-    EXPECT_FALSE(value(L"FileDescription").empty());
-    EXPECT_FALSE(value(L"LegalCopyright").empty());
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    const VersionBlock block(path);
+    ASSERT_TRUE(block.Present());
+    EXPECT_EQ(block.Text(L"ProductName"), L"砚舟文件监控");
+    EXPECT_EQ(block.Text(L"InternalName"), L"砚舟文件监控");
+    EXPECT_EQ(block.Text(L"OriginalFilename"), L"砚舟文件监控.exe");
+    EXPECT_EQ(block.Text(L"FileVersion"), L"1.0.0.0");
+    EXPECT_EQ(block.Text(L"ProductVersion"), L"1.0.0.0");
+    EXPECT_FALSE(block.Text(L"CompanyName").empty());
+    EXPECT_FALSE(block.Text(L"FileDescription").empty());
+    EXPECT_FALSE(block.Text(L"LegalCopyright").empty());
+    const auto* fixed = block.Value<VS_FIXEDFILEINFO>(L"\\");
+    ASSERT_NE(fixed, nullptr);
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
     struct Translation {
         WORD language;
         WORD codePage;
-    }* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &length));
+    };
+    const auto* translation = block.Value<Translation>(L"\\VarFileInfo\\Translation");
+    ASSERT_NE(translation, nullptr);
     EXPECT_EQ(translation->language, 0x0804);
     EXPECT_EQ(translation->codePage, 1200);
     // The file is named as its version block says.

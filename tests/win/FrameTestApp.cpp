@@ -18,26 +18,13 @@
 #include <string>
 #include <thread>
 
+#include "ExecutableFacts.h"
 #include "app/CVolMFCApp.h"
 #include "app/MonitorApp.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
 
 namespace {
-
-// The first top-level window of a class (and title, unless none) that belongs to a process:
-// other programs, other tests among them, may show windows of the same class meanwhile.
-HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, DWORD process) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window != nullptr;
-         window = FindWindowExW(nullptr, window, className, title)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process) {
-            return window;
-        }
-    }
-    return nullptr;
-}
 
 class ThrowingForm : public CVolWinForm {
 public:

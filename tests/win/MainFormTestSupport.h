@@ -18,9 +18,10 @@
 #include <vector>
 
 #include "FormsTestSupport.h"
-#include "ntfs/JournalRecords.h"
 #include "engine/VolumePlatform.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/Utf8.h"
+#include "sim/ForwardingPlatform.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
 #include "ui/MainForm.h"
@@ -136,9 +137,9 @@ private:
 // The simulated machine's platform as the window sees it, noting the existence checks
 // that touch a drive that is not fixed: on Windows such a check can stall the window on a
 // network drive or raise the system's "no disk" box on a removable drive without media.
-class ProbedPlatform final : public VolumePlatform {
+class ProbedPlatform final : public ForwardingPlatform {
 public:
-    explicit ProbedPlatform(SimPlatform& inner) : inner_(inner) {}
+    explicit ProbedPlatform(SimPlatform& inner) : ForwardingPlatform(inner) {}
 
     std::vector<std::string> ChecksOffFixedDrives() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -150,40 +151,15 @@ public:
             CWString root;
             root.AppendChar(path.First());
             root.Append(u":\\");
-            if (inner_.QueryDriveType(root) != ntfs::kDriveFixed) {
+            if (Inner().QueryDriveType(root) != ntfs::kDriveFixed) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 offFixed_.push_back(ToUtf8(path.View()));
             }
         }
-        return inner_.IsDirectory(path);
+        return ForwardingPlatform::IsDirectory(path);
     }
-    bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
-        return inner_.GetFileSystemName(rootPath, name);
-    }
-    unsigned QueryDriveType(const CWString& rootPath) override {
-        return inner_.QueryDriveType(rootPath);
-    }
-    PlatformHandle OpenVolume(const CWString& devicePath) override {
-        return inner_.OpenVolume(devicePath);
-    }
-    void CloseVolume(PlatformHandle volume) override { inner_.CloseVolume(volume); }
-    bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
-                         std::uint32_t inSize, void* out, std::uint32_t outSize,
-                         std::uint32_t& returned) override {
-        return inner_.DeviceIoControl(volume, code, in, inSize, out, outSize, returned);
-    }
-    std::uint32_t LastError() const override { return inner_.LastError(); }
-    bool HasOpenByIdCalls() override { return inner_.HasOpenByIdCalls(); }
-    std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
-                               std::uint64_t fileId, void* buffer, std::uint32_t size) override {
-        return inner_.QueryNameById(volume, desiredAccess, fileId, buffer, size);
-    }
-    std::uint64_t GetFileId(const CWString& path) override { return inner_.GetFileId(path); }
-    CWString GetUserSidText() override { return inner_.GetUserSidText(); }
-    std::int64_t CurrentUnixSeconds() override { return inner_.CurrentUnixSeconds(); }
 
 private:
-    SimPlatform& inner_;
     mutable std::mutex mutex_;
     std::vector<std::string> offFixed_;
 };

@@ -21,32 +21,20 @@ refusal=$("$here/scripts/wine-run" "$demo" "Z:${work//\//\\}\\not-there" 2>&1) |
   { echo "FAILED: a missing folder gave $status: $refusal" >&2; exit 1; }
 
 folder=$(mktemp -d "$work/demo-folder.XXXXXX")
-launched="$folder.launch"
 winfolder="Z:${folder//\//\\}"
 echo old >"$folder/old.txt"
 mkdir "$folder/keep"
 
-"$here/scripts/wine-run" "$tool" launch "$demo" "$winfolder" >"$launched" &
-launcher=$!
-hwnd=""
 finish() {
-  if kill -0 "$launcher" 2>/dev/null; then
-    [ -z "$hwnd" ] || "$here/scripts/wine-run" "$tool" end "$hwnd" || true
-    kill "$launcher" 2>/dev/null || true
-  fi
-  wait "$launcher" 2>/dev/null || true
-  rm -rf "$folder" "$launched"
+  end_window
+  rm -rf "$folder"
 }
 trap finish EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-for _ in $(seq 300); do
-  grep -q '^window ' "$launched" && break
-  kill -0 "$launcher" 2>/dev/null || fail "the demo ended before its window showed"
-  sleep 0.2
-done
-read -r _ hwnd _ <"$launched" || true
-[ -n "$hwnd" ] || fail "the demo's window did not appear"
+launch_window "$tool" "$demo" "$winfolder" || fail "the demo's window did not appear"
+hwnd=$window_hwnd
+launcher=$window_launcher
 tool() { "$here/scripts/wine-run" "$tool" "$@"; }
 
 tool press "$hwnd" 112  # 开始

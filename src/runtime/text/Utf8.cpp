@@ -1,8 +1,6 @@
 #include "Utf8.h"
 
-namespace {
-
-void PutCodePoint(std::string& out, char32_t cp) {
+void AppendCodePointAsUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -20,8 +18,6 @@ void PutCodePoint(std::string& out, char32_t cp) {
     }
 }
 
-}  // namespace
-
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -34,7 +30,7 @@ std::string ToUtf8(std::u16string_view text) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        PutCodePoint(out, c);
+        AppendCodePointAsUtf8(out, c);
     }
     return out;
 }

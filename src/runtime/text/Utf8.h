@@ -12,3 +12,5 @@ inline std::string ToUtf8(const CWString& text) {
     return ToUtf8(text.View());
 }
 std::u16string FromUtf8(std::string_view text);
+// Appends one code point (at most U+10FFFF, no surrogate) as its UTF-8 bytes.
+void AppendCodePointAsUtf8(std::string& out, char32_t codePoint);
