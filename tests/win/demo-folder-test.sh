@@ -54,8 +54,7 @@ change '[新建文件] C:\demo\a.txt' touch a.txt
 change '[文件修改] C:\demo\a.txt' sh -c 'echo hello >>a.txt'
 change '[新建文件] C:\demo\sub' mkdir sub
 change '[重命名] C:\demo\b.txt  (原名:a.txt)' mv a.txt b.txt
-# A move gives no line of its own; the delete at the new place shows it arrived.
-mv "$folder/b.txt" "$folder/sub/"
+change '[移动] C:\demo\sub\b.txt  (原位置:C:\demo\b.txt)' mv b.txt sub/
 change '[彻底删除] C:\demo\sub\b.txt' rm sub/b.txt
 change '[彻底删除] C:\demo\sub' rmdir sub
 # Made elsewhere and moved in whole: one new file.
