@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -404,65 +405,32 @@ TEST(ConsoleProgram, UnderWineTheRealProgramIsRefusedForTheJournalWithOne) {
 
 class ConsoleExecutable : public ::testing::TestWithParam<const char*> {
 protected:
-    std::wstring path = Wide(GetParam());
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-
-    ~ConsoleExecutable() override {
-        if (module != nullptr) {
-            FreeLibrary(module);
-        }
-    }
-    std::string Resource(LPCWSTR type, LPCWSTR name) {
-        const HRSRC found = FindResourceW(module, name, type);
-        if (found == nullptr) {
-            return {};
-        }
-        const HGLOBAL loaded = LoadResource(module, found);
-        return std::string(static_cast<const char*>(LockResource(loaded)),
-                           SizeofResource(module, found));
-    }
-    std::string FileBytes() {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        std::string bytes;
-        char chunk[65536];
-        DWORD read = 0;
-        while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-            bytes.append(chunk, read);
-        }
-        CloseHandle(file);
-        return bytes;
-    }
+    const ExecutableFile file{Wide(GetParam())};
+    const std::wstring& path = file.Path();
 };
 
 TEST_P(ConsoleExecutable, ItRunsAsTheInvokingUserInTheConsoleSubsystem) {
-    ASSERT_NE(module, nullptr);
-    const std::string manifest = Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
+    ASSERT_NE(file.Module(), nullptr);
+    const std::string manifest = file.Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
     EXPECT_EQ(manifest.find("requireAdministrator"), std::string::npos);
-    const std::string bytes = FileBytes();
-    ASSERT_GT(bytes.size(), sizeof(IMAGE_DOS_HEADER));
-    IMAGE_DOS_HEADER dos;
-    std::memcpy(&dos, bytes.data(), sizeof dos);
-    IMAGE_NT_HEADERS headers;
-    ASSERT_LE(static_cast<std::size_t>(dos.e_lfanew) + sizeof headers, bytes.size());
-    std::memcpy(&headers, bytes.data() + dos.e_lfanew, sizeof headers);
-    EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    const std::optional<IMAGE_NT_HEADERS> headers = file.Headers();
+    ASSERT_TRUE(headers.has_value());
+    EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
 #ifdef _WIN64
-    EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+    EXPECT_EQ(headers->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
 #else
-    EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(headers->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
 #endif
     // Static: it needs none of the compiler's run-time libraries beside it.
-    for (const char* library : {"libstdc++", "libgcc_s", "libwinpthread"}) {
-        EXPECT_EQ(bytes.find(library), std::string::npos) << library;
-    }
+    EXPECT_FALSE(file.ImportedLibraries().empty()) << "no import table read";
+    EXPECT_EQ(RuntimeLibrariesImported(file), std::vector<std::string>{});
 }
 
 TEST_P(ConsoleExecutable, ItCarriesTheIconAndAVersionBlockOfItsOwn) {
-    ASSERT_NE(module, nullptr);
+    ASSERT_NE(file.Module(), nullptr);
     const HICON icon =
-        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
+        static_cast<HICON>(LoadImageW(file.Module(), MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(icon, nullptr);
     if (icon != nullptr) {
         DestroyIcon(icon);

@@ -2,7 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the Windows tests read of a program from outside: its top-level windows and the
@@ -20,6 +25,137 @@ inline HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, 
         }
     }
     return nullptr;
+}
+
+// An executable file, loaded as data (nothing of it runs) for its resources, and read as
+// bytes.
+class ExecutableFile {
+public:
+    explicit ExecutableFile(std::wstring path)
+        : path_(std::move(path)),
+          module_(LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ExecutableFile(const ExecutableFile&) = delete;
+    ExecutableFile& operator=(const ExecutableFile&) = delete;
+    ~ExecutableFile() {
+        if (module_ != nullptr) {
+            FreeLibrary(module_);
+        }
+    }
+
+    const std::wstring& Path() const { return path_; }
+    HMODULE Module() const { return module_; }
+
+    // The bytes of a resource; empty when there is none.
+    std::string Resource(LPCWSTR type, LPCWSTR name) const {
+        const HRSRC found = FindResourceW(module_, name, type);
+        if (found == nullptr) {
+            return {};
+        }
+        const HGLOBAL loaded = LoadResource(module_, found);
+        return std::string(static_cast<const char*>(LockResource(loaded)),
+                           SizeofResource(module_, found));
+    }
+
+    std::string Bytes() const {
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        std::string bytes;
+        char chunk[65536];
+        DWORD read = 0;
+        while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+            bytes.append(chunk, read);
+        }
+        CloseHandle(file);
+        return bytes;
+    }
+
+    // The PE headers of the executable's own build (a test reads files of its own
+    // architecture); none when the file is no such executable.
+    std::optional<IMAGE_NT_HEADERS> Headers() const {
+        const std::string bytes = Bytes();
+        IMAGE_DOS_HEADER dos;
+        IMAGE_NT_HEADERS headers;
+        if (bytes.size() < sizeof dos) {
+            return std::nullopt;
+        }
+        std::memcpy(&dos, bytes.data(), sizeof dos);
+        if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
+            static_cast<std::size_t>(dos.e_lfanew) + sizeof headers > bytes.size()) {
+            return std::nullopt;
+        }
+        std::memcpy(&headers, bytes.data() + dos.e_lfanew, sizeof headers);
+        if (headers.Signature != IMAGE_NT_SIGNATURE ||
+            headers.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) {
+            return std::nullopt;
+        }
+        return headers;
+    }
+
+    // The names of the libraries its import table loads, as the loader reads them.
+    std::vector<std::string> ImportedLibraries() const {
+        const std::optional<IMAGE_NT_HEADERS> headers = Headers();
+        if (!headers) {
+            return {};
+        }
+        const std::string bytes = Bytes();
+        IMAGE_DOS_HEADER dos;
+        std::memcpy(&dos, bytes.data(), sizeof dos);
+        const std::size_t sectionsAt = static_cast<std::size_t>(dos.e_lfanew) + sizeof(DWORD) +
+                                       sizeof(IMAGE_FILE_HEADER) +
+                                       headers->FileHeader.SizeOfOptionalHeader;
+        // Where an address of the loaded image lies in the file; 0 when in no section.
+        const auto fileOffset = [&](DWORD address) -> std::size_t {
+            for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i) {
+                IMAGE_SECTION_HEADER section;
+                const std::size_t at = sectionsAt + i * sizeof section;
+                if (at + sizeof section > bytes.size()) {
+                    return 0;
+                }
+                std::memcpy(&section, bytes.data() + at, sizeof section);
+                const DWORD size = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
+                if (address >= section.VirtualAddress && address - section.VirtualAddress < size) {
+                    return address - section.VirtualAddress + section.PointerToRawData;
+                }
+            }
+            return 0;
+        };
+        std::vector<std::string> names;
+        const IMAGE_DATA_DIRECTORY imports =
+            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        std::size_t at = fileOffset(imports.VirtualAddress);
+        for (IMAGE_IMPORT_DESCRIPTOR entry; at != 0 && at + sizeof entry <= bytes.size();
+             at += sizeof entry) {
+            std::memcpy(&entry, bytes.data() + at, sizeof entry);
+            const std::size_t name = entry.Name == 0 ? 0 : fileOffset(entry.Name);
+            if (name == 0 || name >= bytes.size()) {
+                break;
+            }
+            names.emplace_back(bytes.c_str() + name);
+        }
+        return names;
+    }
+
+private:
+    std::wstring path_;
+    HMODULE module_;
+};
+
+// The compiler's run-time libraries among those it imports: none where it is static. (The
+// names are read from the import table: the 32-bit runtime's start-up code holds
+// "libgcc_s_dw2-1.dll" as a text it only looks for, and runs all the same without it.)
+inline std::vector<std::string> RuntimeLibrariesImported(const ExecutableFile& file) {
+    std::vector<std::string> found;
+    for (const std::string& name : file.ImportedLibraries()) {
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        for (const char* runtime : {"libstdc++", "libgcc_s", "libwinpthread"}) {
+            if (lower.rfind(runtime, 0) == 0) {
+                found.push_back(name);
+            }
+        }
+    }
+    return found;
 }
 
 // The version block of an executable file, read as Explorer's properties read it; empty

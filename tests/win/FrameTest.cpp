@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -203,28 +204,13 @@ TEST_F(FrameInProcess, StartUpTurnsTheSystemsCriticalErrorBoxesIntoErrors) {
 
 class Executable : public ::testing::Test {
 protected:
-    std::wstring path = Wide(MONITOR_EXE);
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-
-    ~Executable() override {
-        if (module != nullptr) {
-            FreeLibrary(module);
-        }
-    }
-    std::string Resource(LPCWSTR type, LPCWSTR name) {
-        const HRSRC found = FindResourceW(module, name, type);
-        if (found == nullptr) {
-            return {};
-        }
-        const HGLOBAL loaded = LoadResource(module, found);
-        return std::string(static_cast<const char*>(LockResource(loaded)),
-                           SizeofResource(module, found));
-    }
+    const ExecutableFile file{Wide(MONITOR_EXE)};
+    const std::wstring& path = file.Path();
 };
 
 TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
-    ASSERT_NE(module, nullptr);
-    const std::string manifest = Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
+    ASSERT_NE(file.Module(), nullptr);
+    const std::string manifest = file.Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
     EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
@@ -243,22 +229,10 @@ TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
 }
 
 TEST_F(Executable, ItIsBuiltForTheArchitectureOfItsBuild) {
-    // The PE header's machine field, read from the file itself.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    std::vector<char> head(4096);
-    DWORD read = 0;
-    const BOOL ok = ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &read, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(ok);
-    ASSERT_GE(read, sizeof(IMAGE_DOS_HEADER));
-    IMAGE_DOS_HEADER dos;
-    memcpy(&dos, head.data(), sizeof dos);
-    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
-    ASSERT_LE(static_cast<DWORD>(dos.e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER), read);
-    IMAGE_FILE_HEADER header;
-    memcpy(&header, head.data() + dos.e_lfanew + sizeof(DWORD), sizeof header);
+    const std::optional<IMAGE_NT_HEADERS> headers = file.Headers();
+    ASSERT_TRUE(headers.has_value());
+    EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    const IMAGE_FILE_HEADER header = headers->FileHeader;
 #ifdef _WIN64
     EXPECT_EQ(header.Machine, IMAGE_FILE_MACHINE_AMD64);
 #else
@@ -266,11 +240,17 @@ TEST_F(Executable, ItIsBuiltForTheArchitectureOfItsBuild) {
 #endif
 }
 
+TEST_F(Executable, ItNeedsNoRuntimeLibraryBesideIt) {
+    // Static: it needs none of the compiler's run-time libraries beside it.
+    EXPECT_FALSE(file.ImportedLibraries().empty()) << "no import table read";
+    EXPECT_EQ(RuntimeLibrariesImported(file), std::vector<std::string>{});
+}
+
 TEST_F(Executable, ItCarriesIconGroupOneHundred) {
-    ASSERT_NE(module, nullptr);
-    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)), nullptr);
+    ASSERT_NE(file.Module(), nullptr);
+    EXPECT_NE(FindResourceW(file.Module(), MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)), nullptr);
     const HICON icon =
-        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
+        static_cast<HICON>(LoadImageW(file.Module(), MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(icon, nullptr);
     if (icon != nullptr) {
         DestroyIcon(icon);

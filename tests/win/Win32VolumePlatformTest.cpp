@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "engine/ChangeClassifier.h"
-#include "ntfs/JournalRecords.h"
 #include "engine/VolumeJournalWatcher.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/Utf8.h"
 
