@@ -31,7 +31,10 @@ bool StartsWithIgnoringCase(const CWString& text, const CWString& prefix) {
 }  // namespace
 
 VolumeJournalWatcher::VolumeJournalWatcher(VolumePlatform& platformToUse)
-    : platform(platformToUse) {}
+    : platform(platformToUse), stopEvent(ownStopEvent) {}
+
+VolumeJournalWatcher::VolumeJournalWatcher(VolumePlatform& platformToUse, StopSignal& stopSignal)
+    : platform(platformToUse), stopEvent(stopSignal) {}
 
 VolumeJournalWatcher::~VolumeJournalWatcher() {
     Stop();

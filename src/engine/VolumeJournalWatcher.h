@@ -5,12 +5,12 @@
 #include <set>
 
 #include "engine/FileRecordIndex.h"
-#include "ntfs/JournalRecords.h"
 #include "engine/OpenRefusal.h"
 #include "engine/StopSignal.h"
 #include "engine/VolumePlatform.h"
 #include "engine/WatcherSlots.h"
 #include "engine/WorkerThread.h"
+#include "ntfs/JournalRecords.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/CWString.h"
 
@@ -28,6 +28,9 @@ public:
     static constexpr std::uint32_t kIdleWaitMs = 50;
 
     explicit VolumeJournalWatcher(VolumePlatform& platform);
+    // With a stop signal of the caller's, which outlives the watcher: a test's, that ends the
+    // worker's pauses between reads when the test says so.
+    VolumeJournalWatcher(VolumePlatform& platform, StopSignal& stopSignal);
     VolumeJournalWatcher(const VolumeJournalWatcher&) = delete;
     VolumeJournalWatcher& operator=(const VolumeJournalWatcher&) = delete;
     ~VolumeJournalWatcher();
@@ -73,7 +76,8 @@ private:
     bool filterActive = false;
     std::uint32_t idleWaitMs = 0;
     PlatformHandle volumeHandle = kInvalidPlatformHandle;
-    StopSignal stopEvent;
+    StopSignal ownStopEvent;
+    StopSignal& stopEvent;
     std::uint64_t watchStart = 0;
     // NextUsn when the current journal pass began: every record from there on is new,
     // whatever its time stamp says (the clock may have been set back since watchStart).

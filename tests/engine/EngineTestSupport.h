@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/PacedStopSignal.h"
 #include "engine/SlotLog.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "runtime/text/CMStringArray.h"
@@ -52,7 +53,8 @@ private:
 };
 
 // A simulated machine with drive C:, an engine over it, a probe that tells when the
-// engine has read everything the journal holds and a gate that can hold its reads.
+// engine has read everything the journal holds, a gate that can hold its reads and a stop
+// signal that can hold its pauses.
 class EngineTest : public ::testing::Test {
 protected:
     // In this order, so that the engine's worker has ended before what it calls goes.
@@ -61,7 +63,8 @@ protected:
     SlotLog log;
     ReadGate gate{volume};
     JournalReadProbe probe{platform};
-    VolumeJournalWatcher watcher{probe};
+    PacedStopSignal pauses;  // the clock's until a test holds them
+    VolumeJournalWatcher watcher{probe, pauses};
 
     static CMStringArray Paths(std::initializer_list<const char16_t*> paths) {
         CMStringArray array;
