@@ -18,6 +18,7 @@
 #include "engine/FileRecordIndex.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "sim/SimPlatform.h"
+#include "support/SlotRecorder.h"
 
 namespace {
 
@@ -52,46 +53,24 @@ std::uint64_t Remap(std::uint64_t value, const Volume& v) {
     return known[value % (sizeof known / sizeof known[0])];
 }
 
-// Every slot reads all it is given, so that a text that is not valid is noticed.
-int Touch(const CWString& text) {
-    int sum = 0;
-    for (const char16_t c : text.View()) {
-        sum += c;
-    }
-    return sum;
-}
-
-WatcherSlots Slots(std::uint8_t bound) {
-    WatcherSlots s;
-    const auto on = [bound](int bit) { return (bound >> bit) & 1; };
-    if (on(0))
-        s.OnCreated = [](CWString& n, CWString& d, FileTime&, int) { return Touch(n) + Touch(d); };
-    if (on(1))
-        s.OnDeleted = [](CWString& n, CWString& d, FileTime&, int) { return Touch(n) + Touch(d); };
-    if (on(2))
-        s.OnContentChanged = [](CWString& n, CWString& d, int, FileTime&, int) {
-            return Touch(n) + Touch(d);
-        };
-    if (on(3))
-        s.OnRenamed = [](CWString& o, CWString& n, CWString& d, FileTime&, int) {
-            return Touch(o) + Touch(n) + Touch(d);
-        };
-    if (on(4))
-        s.OnRecycled = [](CWString& o, CWString& d, CWString& p, FileTime&, int) {
-            return Touch(o) + Touch(d) + Touch(p);
-        };
-    if (on(5))
-        s.OnMoved = [](CWString& o, CWString& n, CWString& od, CWString& nd, FileTime&, int) {
-            return Touch(o) + Touch(n) + Touch(od) + Touch(nd);
-        };
-    if (on(6))
-        s.OnAttributesChanged = [](CWString& n, CWString& d, int, FileTime&, int) {
-            return Touch(n) + Touch(d);
-        };
-    if (on(7))
-        s.OnOtherChange = [](CWString& n, CWString& d, int, FileTime&, int) {
-            return Touch(n) + Touch(d);
-        };
+// The slots chosen by the bits of `bound`, each from the recorder, whose JSON line reads
+// every text it is given, so that a text that is not valid is noticed.
+WatcherSlots Slots(SlotRecorder& recorder, std::uint8_t bound) {
+    WatcherSlots s = recorder.Slots();
+    int bit = 0;
+    const auto keepIfBound = [&](auto& slot) {
+        if (((bound >> bit++) & 1) == 0) {
+            slot = nullptr;
+        }
+    };
+    keepIfBound(s.OnCreated);
+    keepIfBound(s.OnDeleted);
+    keepIfBound(s.OnContentChanged);
+    keepIfBound(s.OnRenamed);
+    keepIfBound(s.OnRecycled);
+    keepIfBound(s.OnMoved);
+    keepIfBound(s.OnAttributesChanged);
+    keepIfBound(s.OnOtherChange);
     return s;
 }
 
@@ -104,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Volume& v = TheVolume();
     const std::uint8_t settings = bytes[0];
     const bool filter = (settings & 1) != 0;
-    const WatcherSlots slots = Slots(settings & 2 ? 0xFF : bytes[1]);
+    SlotRecorder recorder;
+    const WatcherSlots slots = Slots(recorder, settings & 2 ? 0xFF : bytes[1]);
     std::set<std::uint64_t> watched{v.data};
     FileRecordIndex index;
     index.Insert(v.sub, v.data);

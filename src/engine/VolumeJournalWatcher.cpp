@@ -11,7 +11,10 @@
 #include "runtime/text/CWConstString.h"
 
 VolumeJournalWatcher::VolumeJournalWatcher(VolumePlatform& platformToUse)
-    : platform(platformToUse), volume(platformToUse) {}
+    : platform(platformToUse), volume(platformToUse), stopEvent(ownStopEvent) {}
+
+VolumeJournalWatcher::VolumeJournalWatcher(VolumePlatform& platformToUse, StopSignal& stopSignal)
+    : platform(platformToUse), volume(platformToUse), stopEvent(stopSignal) {}
 
 VolumeJournalWatcher::~VolumeJournalWatcher() {
     Stop();

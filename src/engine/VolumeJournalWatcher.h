@@ -30,6 +30,9 @@ public:
     static constexpr std::uint32_t kIdleWaitMs = 50;
 
     explicit VolumeJournalWatcher(VolumePlatform& platform);
+    // With a stop signal of the caller's, which outlives the watcher: a test's, that ends the
+    // worker's pauses between reads when the test says so.
+    VolumeJournalWatcher(VolumePlatform& platform, StopSignal& stopSignal);
     VolumeJournalWatcher(const VolumeJournalWatcher&) = delete;
     VolumeJournalWatcher& operator=(const VolumeJournalWatcher&) = delete;
     ~VolumeJournalWatcher();
@@ -76,7 +79,8 @@ private:
     VolumePlatform& platform;
     std::uint32_t idleWaitMs = 0;
     ScopedVolume volume;
-    StopSignal stopEvent;
+    StopSignal ownStopEvent;
+    StopSignal& stopEvent;
     std::uint64_t watchStart = 0;
     // NextUsn when the current journal pass began: every record from there on is new,
     // whatever its time stamp says (the clock may have been set back since watchStart).

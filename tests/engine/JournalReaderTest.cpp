@@ -1,19 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "EngineTestSupport.h"
+#include "RequestLatch.h"
 #include "ntfs/JournalRecords.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr std::int64_t kSecond = ntfs::kFileTimeTicksPerSecond;
+constexpr unsigned kTwentiethOfASecondMs = 50;
 
 SimRecord CloseRecord(std::uint64_t file, std::int64_t stamp, const char16_t* name) {
     SimRecord r;
@@ -86,23 +84,28 @@ TEST_F(EngineTest, AnEngineWithoutBindingsRunsAndReportsNothing) {
     EXPECT_TRUE(log.Lines().empty());
 }
 
-TEST_F(EngineTest, AnIdleWatchReadsAboutTwentyTimesASecond) {
+// An empty read is followed by the idle wait, a twentieth of a second, and one read by the
+// next: an idle watch reads twenty times a second, and never spins.
+TEST_F(EngineTest, AnIdleWatchReadsOnceForEveryIdleWait) {
     ASSERT_TRUE(Open());
-    CatchUp();
-    const auto before = probe.ReadCount();
-    std::this_thread::sleep_for(500ms);
-    const auto reads = probe.ReadCount() - before;
-    EXPECT_GE(reads, 3u);
-    EXPECT_LE(reads, 12u) << "the empty read is not followed by its wait";
+    pauses.Hold();
+    ASSERT_TRUE(pauses.AwaitPause()) << "the empty read is not followed by its wait";
+    const std::uint64_t reads = probe.ReadCount();
+    for (std::uint64_t i = 1; i <= 5; ++i) {
+        ASSERT_TRUE(pauses.NextPause()) << "the empty read is not followed by its wait";
+        EXPECT_EQ(probe.ReadCount(), reads + i);
+    }
+    EXPECT_EQ(pauses.PauseLengths(), std::vector<unsigned>(6, kTwentiethOfASecondMs));
 }
 
 TEST_F(EngineTest, AStopDuringTheIdleWaitHandsNothingFurtherOn) {
     ASSERT_TRUE(Open());
-    CatchUp();  // an empty read was answered: the worker now waits 50 ms
+    pauses.Hold();
+    ASSERT_TRUE(pauses.AwaitPause());  // an empty read was answered: the worker now waits
+    const std::uint64_t reads = probe.ReadCount();
     volume.MakeFile(SimVolume::kRoot, u"late.txt");
-    const auto stopping = std::chrono::steady_clock::now();
-    watcher.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 2s);
+    watcher.Stop();  // returns only if the stop ends the wait: a held one has no end of its own
+    EXPECT_EQ(probe.ReadCount(), reads);
     EXPECT_TRUE(log.Changes().empty());
 }
 
@@ -125,11 +128,12 @@ TEST_P(JournalReplaced, ANewJournalStartsANewPassFromNow) {
         volume.AppendRecord(
             CloseRecord(ntfs::MakeFileReference(950, 1), oldStart + 10 * kSecond, u"stale.txt"));
     }
+    pauses.Hold();
     gate.Open();
-    // Until the engine has seen the new journal, its answer to a read is a failure.
-    for (int i = 0; i < 200 && !volume.JournalData().has_value(); ++i) {
-        std::this_thread::sleep_for(5ms);
-    }
+    // Until the engine has seen the new journal, its answer to a read is a failure; its
+    // first pause comes after it has read the new journal.
+    ASSERT_TRUE(pauses.AwaitPause());
+    pauses.Free();
     CatchUp();
     volume.MakeFile(SimVolume::kRoot, u"second.txt");
     CatchUp();
@@ -151,22 +155,7 @@ struct DeletionCase {
     int requests;  // how long the deletion lasts; kUntilFinished: until the test ends it
 };
 
-class JournalDeletion : public EngineTest {
-protected:
-    // Waits until the worker has asked the journal `more` more queries.
-    bool WaitForQueries(std::uint64_t more) {
-        const std::uint64_t target = volume.RequestCount(ntfs::kFsctlQueryUsnJournal) + more;
-        for (int i = 0; i < 400; ++i) {
-            if (volume.RequestCount(ntfs::kFsctlQueryUsnJournal) >= target) {
-                return true;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
-    }
-};
-
-class JournalBeingDeleted : public JournalDeletion,
+class JournalBeingDeleted : public EngineTest,
                             public ::testing::WithParamInterface<DeletionCase> {};
 
 TEST_P(JournalBeingDeleted, IsWaitedForAndItsSuccessorReadAsANewPass) {
@@ -174,16 +163,28 @@ TEST_P(JournalBeingDeleted, IsWaitedForAndItsSuccessorReadAsANewPass) {
     volume.MakeFile(SimVolume::kRoot, u"before.txt");
     CatchUp();
     const std::uint64_t oldId = volume.JournalData()->UsnJournalID;
+    pauses.Hold();
+    ASSERT_TRUE(pauses.AwaitPause());
     volume.DeleteJournalInBackground(GetParam().requests);
     if (GetParam().requests == SimJournalDeletion::kUntilFinished) {
-        ASSERT_TRUE(WaitForQueries(5)) << "the worker stopped asking while the journal was deleted";
+        // The failed read, then one query for every pause while the deletion lasts.
+        ASSERT_TRUE(pauses.NextPause());
+        const std::uint64_t queries = volume.RequestCount(ntfs::kFsctlQueryUsnJournal);
+        for (std::uint64_t i = 1; i <= 5; ++i) {
+            ASSERT_TRUE(pauses.NextPause())
+                << "the worker stopped asking while the journal was deleted";
+            EXPECT_EQ(volume.RequestCount(ntfs::kFsctlQueryUsnJournal), queries + i);
+        }
         EXPECT_TRUE(volume.JournalDeletionInProgress());
         volume.FinishJournalDeletion();
     }
-    for (int i = 0; i < 400 && !volume.JournalData().has_value(); ++i) {
-        std::this_thread::sleep_for(5ms);
+    // The journal only the worker's recovery creates: once it is there, the worker pauses
+    // after its first read of it.
+    for (int i = 0; i < 100 && !volume.JournalData().has_value(); ++i) {
+        ASSERT_TRUE(pauses.NextPause()) << "the watch gave up on the volume";
     }
-    ASSERT_TRUE(volume.JournalData().has_value()) << "the watch gave up on the volume";
+    ASSERT_TRUE(volume.JournalData().has_value()) << "the deletion never ended";
+    pauses.Free();
     EXPECT_NE(volume.JournalData()->UsnJournalID, oldId);
     CatchUp();
     volume.MakeFile(SimVolume::kRoot, u"after.txt");
@@ -193,16 +194,15 @@ TEST_P(JournalBeingDeleted, IsWaitedForAndItsSuccessorReadAsANewPass) {
     EXPECT_EQ(log.Count("Started"), 1);
 }
 
-TEST_F(JournalDeletion, DoesNotHoldUpAStop) {
+TEST_F(EngineTest, AJournalBeingDeletedDoesNotHoldUpAStop) {
     ASSERT_TRUE(Open());
-    CatchUp();
+    pauses.Hold();
+    ASSERT_TRUE(pauses.AwaitPause());
     volume.DeleteJournalInBackground();
-    ASSERT_TRUE(WaitForQueries(2));
-    const auto stopping = std::chrono::steady_clock::now();
-    watcher.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
+    ASSERT_TRUE(pauses.NextPause());
+    ASSERT_TRUE(pauses.NextPause());  // between two queries that the deletion failed
     const std::uint64_t queries = volume.RequestCount(ntfs::kFsctlQueryUsnJournal);
-    std::this_thread::sleep_for(100ms);
+    watcher.Stop();
     EXPECT_EQ(volume.RequestCount(ntfs::kFsctlQueryUsnJournal), queries);
 }
 
@@ -236,63 +236,62 @@ TEST_F(EngineTest, AReaderThatFellBehindAWrappingJournalLosesNothingItStillHolds
 
 TEST_F(EngineTest, ARemovedVolumeEndsTheWorker) {
     ASSERT_TRUE(Open());
-    CatchUp();
+    pauses.Hold();
+    ASSERT_TRUE(pauses.AwaitPause());
+    const auto count = [&](std::uint32_t code) { return volume.RequestCount(code); };
+    const std::uint64_t reads = count(ntfs::kFsctlReadUsnJournal);
+    const std::uint64_t queries = count(ntfs::kFsctlQueryUsnJournal);
+    const std::uint64_t pausesBefore = pauses.PausesBegun();
+    RequestLatch queried(volume, ntfs::kFsctlQueryUsnJournal);
     volume.SetRemoved(true);
-    std::uint64_t requests = 0;
-    auto total = [&] {
-        return volume.RequestCount(ntfs::kFsctlReadUsnJournal) +
-               volume.RequestCount(ntfs::kFsctlCreateUsnJournal);
-    };
-    for (int i = 0; i < 100; ++i) {
-        std::this_thread::sleep_for(20ms);
-        const std::uint64_t now = total();
-        if (now == requests && i > 5) {
-            break;
-        }
-        requests = now;
-    }
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(total(), requests) << "the worker goes on asking a removed volume";
+    pauses.Release();
+    // The read fails, the query tells that the volume is gone; the worker ends there. One
+    // that asked again would have to read or to pause first, and both are counted.
+    const bool asked = queried.Wait();
     watcher.Stop();
+    ASSERT_TRUE(asked) << "the worker did not look for the journal after the failed read";
+    EXPECT_EQ(count(ntfs::kFsctlReadUsnJournal), reads + 1) << "the worker asked the volume again";
+    EXPECT_EQ(count(ntfs::kFsctlQueryUsnJournal), queries + 1);
+    EXPECT_EQ(count(ntfs::kFsctlCreateUsnJournal), 0u);
+    EXPECT_EQ(pauses.PausesBegun(), pausesBefore) << "the worker waited to ask again";
     EXPECT_EQ(platform.OpenVolumeCount(), 0u);
 }
 
+// A read that fails again right after a recovery is followed by the idle wait before the
+// next recovery: a failure that persists costs a read and a query twenty times a second.
 TEST_F(EngineTest, AFailureThatPersistsDoesNotSpin) {
     ASSERT_TRUE(Open());
-    CatchUp();
+    pauses.Hold();
+    ASSERT_TRUE(pauses.AwaitPause());
+    const auto reads = [this] { return volume.RequestCount(ntfs::kFsctlReadUsnJournal); };
+    const std::uint64_t before = reads();
     volume.FailNextRequests(1000000, ntfs::kFsctlReadUsnJournal);
-    std::this_thread::sleep_for(100ms);
-    const auto before = volume.RequestCount(ntfs::kFsctlReadUsnJournal);
-    std::this_thread::sleep_for(500ms);
-    EXPECT_LE(volume.RequestCount(ntfs::kFsctlReadUsnJournal) - before, 15u);
-    const auto stopping = std::chrono::steady_clock::now();
-    watcher.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 2s);
+    // The first failure is recovered from at once; the read after the recovery fails too.
+    ASSERT_TRUE(pauses.NextPause()) << "a failing read is tried again without a pause";
+    EXPECT_EQ(reads(), before + 2);
+    for (std::uint64_t i = 1; i <= 5; ++i) {
+        ASSERT_TRUE(pauses.NextPause()) << "a failing read is tried again without a pause";
+        EXPECT_EQ(reads(), before + 2 + i);
+    }
+    EXPECT_EQ(pauses.PauseLengths(), std::vector<unsigned>(7, kTwentiethOfASecondMs));
+    watcher.Stop();  // ends the pause, which has no end of its own
+    EXPECT_EQ(reads(), before + 7);
 }
 
+// The stop lands while the third request of a long enumeration is under way (a large
+// volume, a slow disk): the enumeration ends with that request.
 TEST_F(EngineTest, AStopDuringALongEnumerationIsPrompt) {
     const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
     for (int i = 0; i < 20000; ++i) {
         volume.AddExisting(data, u"d" + FromUtf8(std::to_string(i)), ntfs::kAttributeDirectory);
     }
-    std::atomic<int> enumerations{0};
-    volume.SetRequestHook([&](std::uint32_t code) {
-        if (code == ntfs::kFsctlEnumUsnData) {
-            ++enumerations;
-            std::this_thread::sleep_for(5ms);  // a large volume on a slow disk
-        }
-    });
+    RequestLatch enumerating(volume, ntfs::kFsctlEnumUsnData, 3, [this] { pauses.WaitUntilSet(); });
     ASSERT_TRUE(watcher.Open(u'C', Paths({u"C:\\data"}), log.Slots()));
-    while (enumerations < 3) {
-        std::this_thread::sleep_for(1ms);
-    }
-    const auto stopping = std::chrono::steady_clock::now();
+    const bool reached = enumerating.Wait();
     watcher.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
-    const int seen = enumerations;
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(enumerations, seen);
-    EXPECT_LT(seen, 100) << "the enumeration ran to its end";
+    ASSERT_TRUE(reached) << "the enumeration ended before its third request";
+    EXPECT_EQ(volume.RequestCount(ntfs::kFsctlEnumUsnData), 3u)
+        << "the enumeration went on after the stop";
     // The watch never began: nothing announced, the journal never read.
     EXPECT_EQ(log.Count("Started"), 0);
     EXPECT_EQ(volume.RequestCount(ntfs::kFsctlReadUsnJournal), 0u);

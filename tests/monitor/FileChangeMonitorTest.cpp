@@ -15,6 +15,7 @@
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
+#include "support/SlotRecorder.h"
 
 namespace {
 
@@ -248,26 +249,20 @@ TEST_F(MonitorTest, ARefusedStartSaysWhyAndAStartThatFollowsClearsIt) {
 
 TEST_F(MonitorTest, AWatchWithTheCallersSlotsGetsEveryArgumentAndRaisesNoEvent) {
     receiver.BindAll(monitor);
-    std::mutex mutex;
-    Lines calls;
-    WatcherSlots slots;
-    slots.OnCreated = [&](CWString& name, CWString& dir, FileTime& time, int attributes) {
-        std::lock_guard<std::mutex> lock(mutex);
-        calls.push_back(U(dir) + U(name) + " " + std::to_string(time.ToInt64()) + " " +
-                        std::to_string(attributes));
-        return 0;
-    };
-    ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\data"}), slots));
+    SlotRecorder calls;
+    ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\data"}), calls.Slots()));
     CatchUp(c);
-    const std::int64_t time = platform.Clock().FileTime();
+    const std::string time = std::to_string(platform.Clock().FileTime());
     c.MakeFile(data, u"x.txt");
     c.MakeDirectory(data, u"sub");
     CatchUp(c);
     monitor.StopWatch(u'C');
-    const Lines expected{
-        "C:\\data\\x.txt " + std::to_string(time) + " " + std::to_string(ntfs::kAttributeArchive),
-        "C:\\data\\sub " + std::to_string(time) + " " + std::to_string(ntfs::kAttributeDirectory)};
-    EXPECT_EQ(calls, expected);
+    const Lines expected{R"({"slot":"OnStarted"})",
+                         R"({"slot":"OnCreated","name":"x.txt","dir":"C:\\data\\","time":)" + time +
+                             R"(,"attributes":)" + std::to_string(ntfs::kAttributeArchive) + "}",
+                         R"({"slot":"OnCreated","name":"sub","dir":"C:\\data\\","time":)" + time +
+                             R"(,"attributes":)" + std::to_string(ntfs::kAttributeDirectory) + "}"};
+    EXPECT_EQ(calls.Lines(), expected);
     EXPECT_EQ(receiver.Count(), 0u) << "an event was raised for a watch with its own slots";
 }
 
