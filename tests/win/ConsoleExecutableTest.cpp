@@ -71,19 +71,7 @@ public:
     HANDLE Handle() const { return handle_; }
     // What is in it: read through a handle of its own, so that a child writing through
     // the inherited one keeps its place.
-    std::string Text() const {
-        HANDLE reader = CreateFileW(name_.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        std::string text;
-        char chunk[4096];
-        DWORD read = 0;
-        while (ReadFile(reader, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-            text.append(chunk, read);
-        }
-        CloseHandle(reader);
-        return text;
-    }
+    std::string Text() const { return FileContents(name_); }
 
 private:
     std::wstring name_;

@@ -27,6 +27,25 @@ inline HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, 
     return nullptr;
 }
 
+// What a file holds, read through a handle of its own (writers may hold theirs open);
+// empty when it cannot be opened.
+inline std::string FileContents(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        bytes.append(chunk, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
 // An executable file, loaded as data (nothing of it runs) for its resources, and read as
 // bytes.
 class ExecutableFile {
@@ -56,18 +75,7 @@ public:
                            SizeofResource(module_, found));
     }
 
-    std::string Bytes() const {
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        std::string bytes;
-        char chunk[65536];
-        DWORD read = 0;
-        while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-            bytes.append(chunk, read);
-        }
-        CloseHandle(file);
-        return bytes;
-    }
+    std::string Bytes() const { return FileContents(path_); }
 
     // The PE headers of the executable's own build (a test reads files of its own
     // architecture); none when the file is no such executable.
