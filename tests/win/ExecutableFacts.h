@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-// What the Windows tests read of a program from outside: its top-level windows and the
+// What the Windows tests read of a program from outside: its windows, its files and the
 // texts of its version block.
 
 // The first top-level window of a class (and title, unless none) that belongs to a process:
@@ -25,6 +25,25 @@ inline HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, 
         }
     }
     return nullptr;
+}
+
+// The icon a message box shows: a static control of the icon style among its children;
+// null when it shows none.
+inline BOOL CALLBACK KeepIconOfStatic(HWND child, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    if (lstrcmpiW(name, L"Static") == 0 &&
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HICON*>(found) =
+            reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        return FALSE;
+    }
+    return TRUE;
+}
+inline HICON IconOfMessageBox(HWND box) {
+    HICON icon = nullptr;
+    EnumChildWindows(box, KeepIconOfStatic, reinterpret_cast<LPARAM>(&icon));
+    return icon;
 }
 
 // What a file holds, read through a handle of its own (writers may hold theirs open);

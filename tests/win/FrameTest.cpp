@@ -59,18 +59,6 @@ private:
     bool started_ = false;
 };
 
-BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
-    wchar_t name[32] = {};
-    GetClassNameW(child, name, 32);
-    if (lstrcmpiW(name, L"Static") == 0 &&
-        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        *reinterpret_cast<HICON*>(found) =
-            reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The report shows however the failed creation left the queue: as under Wine; with the
 // WM_DESTROY Windows sends after a failed WM_CREATE; with a quit message already waiting,
 // which would end a message box before the user saw it.
@@ -89,9 +77,7 @@ TEST_P(FailedStart, AnErrorEscapingTheWindowsCreationIsReportedAndEndsTheProcess
     GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 256);
     EXPECT_EQ(std::wstring(text), L"程序在运行时抛出了未被管理的异常");
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the report has no owner";
-    HICON icon = nullptr;
-    EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-    EXPECT_NE(icon, nullptr) << "the report shows no icon";
+    EXPECT_NE(IconOfMessageBox(box), nullptr) << "the report shows no icon";
     EXPECT_EQ(FindWindowOfProcess(L"VolWinForm", nullptr, program.Id()), nullptr)
         << "a main window is up beside the report";
     Sleep(300);
@@ -126,8 +112,7 @@ LRESULT CALLBACK AnswerTheReport(int code, WPARAM wParam, LPARAM lParam) {
         wchar_t caption[64] = {};
         GetWindowTextW(box, caption, 64);
         if (std::wstring(caption) == L"运行时异常") {
-            HICON icon = nullptr;
-            EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
+            const HICON icon = IconOfMessageBox(box);
             const bool error = icon != nullptr && icon == LoadIconW(nullptr, IDI_ERROR);
             const bool okOnly =
                 GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;

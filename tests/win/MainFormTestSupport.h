@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "ExecutableFacts.h"
 #include "FormsTestSupport.h"
 #include "engine/VolumePlatform.h"
 #include "ntfs/JournalRecords.h"
@@ -91,8 +92,7 @@ private:
                 }
                 owner_ = GetWindow(dialog, GW_OWNER);
                 // The message box's icon is a static control showing the system's icon.
-                HICON shown = nullptr;
-                EnumChildWindows(dialog, FindIcon, reinterpret_cast<LPARAM>(&shown));
+                const HICON shown = IconOfMessageBox(dialog);
                 warningIcon_ = shown != nullptr && shown == LoadIconW(nullptr, IDI_WARNING);
                 PostMessageW(dialog, WM_COMMAND, button, 0);
                 answered_ = true;
@@ -107,18 +107,6 @@ private:
         GetClassNameW(window, name, 32);
         if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
             *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
-    static BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
-        wchar_t name[32] = {};
-        GetClassNameW(child, name, 32);
-        if (lstrcmpiW(name, L"Static") == 0 &&
-            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            *reinterpret_cast<HICON*>(found) =
-                reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
             return FALSE;
         }
         return TRUE;
