@@ -335,6 +335,64 @@ std::wstring ScreenText(HANDLE screen, COORD from, DWORD count) {
     return text;
 }
 
+// A real folder of this test's own, removed with what it holds at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        wchar_t folder[MAX_PATH] = {};
+        wchar_t name[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"yzm", 0, name);  // a unique name, made as a file
+        DeleteFileW(name);
+        path_ = name;
+        CreateDirectoryW(name, nullptr);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    ~TemporaryFolder() {
+        for (const std::wstring& file : made_) {
+            DeleteFileW(file.c_str());
+        }
+        RemoveDirectoryW(path_.c_str());
+    }
+
+    const std::wstring& Path() const { return path_; }
+    void MakeFile(const std::wstring& name) {
+        const std::wstring file = path_ + L"\\" + name;
+        CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        made_.push_back(file);
+    }
+
+private:
+    std::wstring path_;
+    std::vector<std::wstring> made_;
+};
+
+TEST(ConsoleDemo, MirrorsAFolderGivenBeforeItsOwnArguments) {
+    TemporaryFolder folder;
+    folder.MakeFile(L"old.txt");  // there before the watch: no line
+    Process program(CONSOLE_DEMO_EXE, L"--mirror \"" + folder.Path() + L"\" --count 1 C:\\demo");
+    bool started = false;
+    for (int i = 0; i < 400 && !started; ++i) {
+        started = program.Err().Text().find("开始监控") != std::string::npos;
+        Sleep(50);
+    }
+    ASSERT_TRUE(started) << program.Err().Text();
+    folder.MakeFile(L"new.txt");
+    const Outcome run = program.Wait();
+    EXPECT_EQ(run.code, 0u);
+    ASSERT_EQ(run.out.size(), 1u);
+    EXPECT_NE(run.out[0].find("[新建文件] C:\\demo\\new.txt"), std::string::npos) << run.out[0];
+
+    for (const wchar_t* arguments : {L"--mirror", L"--mirror Z:\\no\\such\\folder C:\\demo"}) {
+        const Outcome refused = RunDemo(arguments);
+        EXPECT_EQ(refused.code, 2u) << refused.err.size();
+        ASSERT_EQ(refused.err.size(), 1u);
+        EXPECT_EQ(refused.err[0].rfind("yzwatch-demo: ", 0), 0u) << refused.err[0];
+        EXPECT_TRUE(refused.out.empty());
+    }
+}
+
 TEST(ConsoleStream, AConsoleShowsEveryNameAsItIsWhateverItsLength) {
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
