@@ -14,9 +14,7 @@
 #include "app/CVolMFCApp.h"
 #include "app/MonitorApp.h"
 #include "demo/ActivityPlayer.h"
-#include "demo/DemoScenario.h"
-#include "demo/FolderMirror.h"
-#include "demo/win32/Win32FolderPlatform.h"
+#include "demo/win32/DemoActivity.h"
 #include "runtime/text/Utf8.h"
 #include "runtime/text/WideText.h"
 #include "sim/SimPlatform.h"
@@ -57,20 +55,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     SimPlatform platform;
     platform.Clock().FollowSystemClock(true);
     SimVolume& volume = platform.AddDrive(u'C');
-    std::unique_ptr<Win32FolderPlatform> folder;
-    std::unique_ptr<ActivitySource> source;
-    if (arguments.empty()) {
-        source = std::make_unique<DemoScenario>(volume);
-    } else {
-        const std::optional<std::u16string> path = Win32FolderPlatform::DirectoryPath(arguments[0]);
-        if (!path) {
-            return Refuse(u"not a folder: " + arguments[0]);
-        }
-        folder = std::make_unique<Win32FolderPlatform>(*path);
-        source = std::make_unique<FolderMirror>(volume, *folder);
+    const std::optional<std::u16string_view> folder =
+        arguments.empty() ? std::nullopt : std::optional<std::u16string_view>(arguments[0]);
+    DemoActivity activity(volume, folder);
+    if (!activity.Ready()) {
+        return Refuse(u"not a folder: " + arguments[0]);
     }
-    source->Prepare();
-    const ActivityPlayer player(*source);
+    activity.Source().Prepare();
+    const ActivityPlayer player(activity.Source());
     CVolMFCApp app([&platform] { return std::make_unique<MonitorApp>(platform); });
     return app.Run(instance);
 }

@@ -11,9 +11,7 @@
 
 #include "console/ConsoleProcess.h"
 #include "demo/ActivityPlayer.h"
-#include "demo/DemoScenario.h"
-#include "demo/FolderMirror.h"
-#include "demo/win32/Win32FolderPlatform.h"
+#include "demo/win32/DemoActivity.h"
 #include "ntfs/JournalRecords.h"
 #include "runtime/text/Utf8.h"
 #include "runtime/text/WideText.h"
@@ -32,15 +30,12 @@ int Refuse(const std::u16string& message) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::optional<std::u16string> mirrored;
+    std::optional<std::u16string> folder;
     if (argc > 1 && std::wstring_view(argv[1]) == L"--mirror") {
         if (argc < 3) {
             return Refuse(u"--mirror needs a folder");
         }
-        mirrored = Win32FolderPlatform::DirectoryPath(Utf16String(argv[2]));
-        if (!mirrored) {
-            return Refuse(u"not a folder: " + Utf16String(argv[2]));
-        }
+        folder = Utf16String(argv[2]);
         // The program sees its own arguments only.
         argv[2] = argv[0];
         argv += 2;
@@ -49,21 +44,17 @@ int wmain(int argc, wchar_t** argv) {
 
     SimPlatform platform;
     SimVolume& volume = platform.AddDrive(u'C');
-    std::unique_ptr<Win32FolderPlatform> folder;
-    std::unique_ptr<ActivitySource> source;
-    if (mirrored) {
-        folder = std::make_unique<Win32FolderPlatform>(*mirrored);
-        source = std::make_unique<FolderMirror>(volume, *folder);
-    } else {
-        source = std::make_unique<DemoScenario>(volume);
+    DemoActivity activity(volume, folder);
+    if (!activity.Ready()) {
+        return Refuse(u"not a folder: " + *folder);
     }
     // What is there before is made a minute before the program starts, so that a watch
     // starting at once reports only what happens after it, even on a clock whose ticks
     // are coarser than the time between the two.
     constexpr std::int64_t kMinute = 60 * ntfs::kFileTimeTicksPerSecond;
     platform.Clock().Set(SimClock::SystemFileTime() - kMinute);
-    source->Prepare();
+    activity.Source().Prepare();
     platform.Clock().FollowSystemClock(true);
-    const ActivityPlayer player(*source);
+    const ActivityPlayer player(activity.Source());
     return RunConsoleProcess(u"yzwatch-demo", platform, argc, argv);
 }

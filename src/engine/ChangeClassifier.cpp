@@ -1,10 +1,10 @@
 #include "engine/ChangeClassifier.h"
 
-#include "engine/RecordKind.h"
-#include "runtime/text/AsciiCase.h"
-
 #include <cstring>
 #include <optional>
+
+#include "engine/RecordKind.h"
+#include "runtime/text/AsciiCase.h"
 
 namespace {
 

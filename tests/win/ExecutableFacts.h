@@ -98,33 +98,15 @@ public:
 
     // The PE headers of the executable's own build (a test reads files of its own
     // architecture); none when the file is no such executable.
-    std::optional<IMAGE_NT_HEADERS> Headers() const {
-        const std::string bytes = Bytes();
-        IMAGE_DOS_HEADER dos;
-        IMAGE_NT_HEADERS headers;
-        if (bytes.size() < sizeof dos) {
-            return std::nullopt;
-        }
-        std::memcpy(&dos, bytes.data(), sizeof dos);
-        if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
-            static_cast<std::size_t>(dos.e_lfanew) + sizeof headers > bytes.size()) {
-            return std::nullopt;
-        }
-        std::memcpy(&headers, bytes.data() + dos.e_lfanew, sizeof headers);
-        if (headers.Signature != IMAGE_NT_SIGNATURE ||
-            headers.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) {
-            return std::nullopt;
-        }
-        return headers;
-    }
+    std::optional<IMAGE_NT_HEADERS> Headers() const { return HeadersIn(Bytes()); }
 
     // The names of the libraries its import table loads, as the loader reads them.
     std::vector<std::string> ImportedLibraries() const {
-        const std::optional<IMAGE_NT_HEADERS> headers = Headers();
+        const std::string bytes = Bytes();
+        const std::optional<IMAGE_NT_HEADERS> headers = HeadersIn(bytes);
         if (!headers) {
             return {};
         }
-        const std::string bytes = Bytes();
         IMAGE_DOS_HEADER dos;
         std::memcpy(&dos, bytes.data(), sizeof dos);
         const std::size_t sectionsAt = static_cast<std::size_t>(dos.e_lfanew) + sizeof(DWORD) +
@@ -163,6 +145,25 @@ public:
     }
 
 private:
+    static std::optional<IMAGE_NT_HEADERS> HeadersIn(const std::string& bytes) {
+        IMAGE_DOS_HEADER dos;
+        IMAGE_NT_HEADERS headers;
+        if (bytes.size() < sizeof dos) {
+            return std::nullopt;
+        }
+        std::memcpy(&dos, bytes.data(), sizeof dos);
+        if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
+            static_cast<std::size_t>(dos.e_lfanew) + sizeof headers > bytes.size()) {
+            return std::nullopt;
+        }
+        std::memcpy(&headers, bytes.data() + dos.e_lfanew, sizeof headers);
+        if (headers.Signature != IMAGE_NT_SIGNATURE ||
+            headers.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) {
+            return std::nullopt;
+        }
+        return headers;
+    }
+
     std::wstring path_;
     HMODULE module_;
 };
