@@ -17,8 +17,8 @@
 #include "engine/ChangeClassifier.h"
 #include "engine/FileRecordIndex.h"
 #include "engine/VolumeJournalWatcher.h"
-#include "sim/SimPlatform.h"
-#include "support/SlotRecorder.h"
+#include "report/ChangeJson.h"
+#include "report/ChangeSlots.h"
 
 namespace {
 
@@ -53,25 +53,12 @@ std::uint64_t Remap(std::uint64_t value, const Volume& v) {
     return known[value % (sizeof known / sizeof known[0])];
 }
 
-// The slots chosen by the bits of `bound`, each from the recorder, whose JSON line reads
-// every text it is given, so that a text that is not valid is noticed.
-WatcherSlots Slots(SlotRecorder& recorder, std::uint8_t bound) {
-    WatcherSlots s = recorder.Slots();
-    int bit = 0;
-    const auto keepIfBound = [&](auto& slot) {
-        if (((bound >> bit++) & 1) == 0) {
-            slot = nullptr;
-        }
-    };
-    keepIfBound(s.OnCreated);
-    keepIfBound(s.OnDeleted);
-    keepIfBound(s.OnContentChanged);
-    keepIfBound(s.OnRenamed);
-    keepIfBound(s.OnRecycled);
-    keepIfBound(s.OnMoved);
-    keepIfBound(s.OnAttributesChanged);
-    keepIfBound(s.OnOtherChange);
-    return s;
+// The slots of the kinds chosen by the bits of `bound`, each change written as its JSON
+// line, which reads every text it is given, so that a text that is not valid is noticed.
+WatcherSlots Slots(std::uint8_t bound) {
+    return ChangeSlots(
+        [](const FileChange& change) { (void)ChangeJsonLine(change).size(); },
+        [bound](ChangeKind kind) { return ((bound >> static_cast<int>(kind)) & 1) != 0; });
 }
 
 }  // namespace
@@ -83,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Volume& v = TheVolume();
     const std::uint8_t settings = bytes[0];
     const bool filter = (settings & 1) != 0;
-    SlotRecorder recorder;
-    const WatcherSlots slots = Slots(recorder, settings & 2 ? 0xFF : bytes[1]);
+    const WatcherSlots slots = Slots(settings & 2 ? 0xFF : bytes[1]);
     std::set<std::uint64_t> watched{v.data};
     FileRecordIndex index;
     index.Insert(v.sub, v.data);

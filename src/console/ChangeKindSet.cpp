@@ -18,20 +18,3 @@ std::optional<ChangeKind> ChangeKindSet::Named(std::u16string_view name) {
     }
     return std::nullopt;
 }
-
-WatcherSlots ChangeKindSet::Select(WatcherSlots slots) const {
-    const auto keep = [this](ChangeKind kind, auto& slot) {
-        if (!Has(kind)) {
-            slot = nullptr;
-        }
-    };
-    keep(ChangeKind::Created, slots.OnCreated);
-    keep(ChangeKind::Deleted, slots.OnDeleted);
-    keep(ChangeKind::Modified, slots.OnContentChanged);
-    keep(ChangeKind::Renamed, slots.OnRenamed);
-    keep(ChangeKind::Recycled, slots.OnRecycled);
-    keep(ChangeKind::Moved, slots.OnMoved);
-    keep(ChangeKind::Attributes, slots.OnAttributesChanged);
-    keep(ChangeKind::Other, slots.OnOtherChange);
-    return slots;
-}

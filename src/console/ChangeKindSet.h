@@ -5,28 +5,18 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/WatcherSlots.h"
+#include "report/FileChange.h"
 
-// The kinds of change the console program reports, one per change slot of the engine.
-enum class ChangeKind : std::uint8_t {
-    Created,
-    Deleted,
-    Modified,
-    Renamed,
-    Recycled,
-    Moved,
-    Attributes,
-    Other,
-};
-
-// The kinds a watch reports (--kinds). It selects by emptying the slots of the kinds left
-// out: the engine skips an empty slot without any other effect.
+// The kinds of change a watch reports (--kinds). Notices (the start of a watch) are no
+// kind of change and always pass.
 class ChangeKindSet {
 public:
-    // The names --kinds takes, in the order of ChangeKind.
+    // The names --kinds takes, in the order of ChangeKind's changes.
     static constexpr std::array<std::u16string_view, 8> kNames = {
         u"created",  u"deleted", u"modified",   u"renamed",
         u"recycled", u"moved",   u"attributes", u"other"};
+    static_assert(kNames.size() == static_cast<std::size_t>(ChangeKind::Started),
+                  "one name for every kind of change");
 
     static ChangeKindSet All();
     // The kind of a name, its ASCII letters in any case; nothing for an unknown name.
@@ -35,8 +25,8 @@ public:
     void Add(ChangeKind kind) { bits_ |= Bit(kind); }
     bool Has(ChangeKind kind) const { return (bits_ & Bit(kind)) != 0; }
     bool IsEmpty() const { return bits_ == 0; }
-    // The slots with those of the kinds not in the set emptied; OnStarted stays.
-    WatcherSlots Select(WatcherSlots slots) const;
+    // Whether a change of this kind is reported.
+    bool Wants(ChangeKind kind) const { return IsNotice(kind) || Has(kind); }
 
     friend bool operator==(const ChangeKindSet&, const ChangeKindSet&) = default;
 

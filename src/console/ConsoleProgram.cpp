@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "console/ChangeOutput.h"
-#include "console/LineSlotWriter.h"
+#include "console/ChangeWriter.h"
 #include "monitor/FileChangeMonitor.h"
-#include "report/JsonSlotWriter.h"
 #include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/DateTimeValue.h"
-#include "runtime/text/Utf8.h"
 
 namespace {
 
@@ -32,24 +30,6 @@ std::optional<char16_t> DriveLetterOf(std::u16string& path) {
     }
     const char16_t letter = path[0];
     return letter >= u'a' ? static_cast<char16_t>(letter - 0x20) : letter;
-}
-
-// The output's slots: the window's lines, or the replay tool's JSON.
-WatcherSlots OutputSlots(bool json, ChangeOutput& output) {
-    if (!json) {
-        return LineSlotWriter([&output](std::u16string_view line) { output.WriteChange(line); },
-                              [] { return TimeOfDayText(Now()); })
-            .Slots();
-    }
-    WatcherSlots slots = JsonSlotWriter([&output](const std::string& line) {
-                             output.WriteChange(FromUtf8(line));
-                         }).Slots();
-    // The start of a watch is written but is no change: --count does not count it.
-    slots.OnStarted =
-        JsonSlotWriter([&output](const std::string& line) { output.WriteNote(FromUtf8(line)); })
-            .Slots()
-            .OnStarted;
-    return slots;
 }
 
 // Until `stop` is set or `duration` has passed.
@@ -106,7 +86,14 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
     // Declared before the monitor: the workers write to it until the monitor has
     // stopped them.
     ChangeOutput output(host_.Out(), options.count, stop);
-    const WatcherSlots slots = options.kinds.Select(OutputSlots(options.json, output));
+    const WatcherSlots slots =
+        ChangeWriter(
+            options.json ? ChangeWriter::Format::kJson : ChangeWriter::Format::kLines,
+            options.kinds, [] { return std::u16string(TimeOfDayText(Now()).View()); },
+            [&output](std::u16string_view line, bool isChange) {
+                isChange ? output.WriteChange(line) : output.WriteNote(line);
+            })
+            .Slots();
     FileChangeMonitor monitor(platform_);
     std::vector<char16_t> watching;
     for (const DriveWatch& drive : drives) {

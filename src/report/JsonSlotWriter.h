@@ -5,12 +5,12 @@
 #include <string>
 
 #include "engine/WatcherSlots.h"
+#include "report/ChangeSlots.h"
 
-// Slots that write each call as one JSON line: "slot" names the slot, the other keys the
-// slot's arguments (texts as UTF-8, numbers in decimal, the time as the FILETIME value).
-// The journal replay tool and the console program write the same lines, so that their
-// outputs can be processed alike. A worker calls its slots one at a time, so one engine's
-// lines keep call order; a sink shared by several engines serialises them itself.
+// Slots that write each call as its JSON line (ChangeJsonLine). The journal replay tool
+// and the console program write the same lines, so that their outputs can be processed
+// alike. A worker calls its slots one at a time, so one engine's lines keep call order; a
+// sink shared by several engines serialises them itself.
 class JsonSlotWriter {
 public:
     // Takes one line, without its line end.
@@ -21,7 +21,7 @@ public:
     explicit JsonSlotWriter(std::ostream& out)
         : sink_([&out](const std::string& line) { out << line << '\n'; }) {}
 
-    WatcherSlots Slots() const;
+    WatcherSlots Slots(const KindFilter& wanted = {}) const;
 
 private:
     LineSink sink_;

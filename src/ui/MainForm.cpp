@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "report/ChangeLine.h"
 #include "runtime/forms/DisplayScale.h"
 #include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
@@ -52,6 +53,10 @@ CWString WithoutTrailingSpaces(const CWString& text) {
 
 MainForm* FormOf(void* receiver) {
     return static_cast<MainForm*>(receiver);
+}
+
+std::u16string Text(const CWString& text) {
+    return std::u16string(text.View());
 }
 
 }  // namespace
@@ -223,7 +228,7 @@ void MainForm::ChooseDirectory() {
     if (PIDLIST_ABSOLUTE items = SHBrowseForFolderW(&info)) {
         wchar_t path[MAX_PATH] = {};
         if (SHGetPathFromIDListW(items, path) && path[0] != L'\0') {
-            chosen = CWString(reinterpret_cast<const char16_t*>(path));
+            chosen = CWString(Utf16(path));
         }
         IMalloc* shellAllocator = nullptr;
         if (SUCCEEDED(SHGetMalloc(&shellAllocator))) {
@@ -307,11 +312,14 @@ bool MainForm::Wanted(const std::atomic<HWND>& gate) const {
     return box != nullptr && SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void MainForm::AppendLogLine(const CWString& kind, const CWString& first, const CWString& second) {
-    CWString line = CWString::Concat(TimeOfDayText(Now()), u"[");
-    line = CWString::Concat(CWString::Concat(line, kind), u"] ");
-    line = CWString::Concat(CWString::Concat(line, first), second);
-    line = CWString::Concat(line, u"\r\n");
+void MainForm::Show(void* source, const std::atomic<HWND>& gate, const FileChange& change) {
+    if (source == &monitor && Wanted(gate)) {
+        AppendLogLine(change);
+    }
+}
+
+void MainForm::AppendLogLine(const FileChange& change) {
+    const std::u16string line = ChangeLine(TimeOfDayText(Now()).View(), change) + u"\r\n";
     const HWND box = logWindow.load();
     if (box == nullptr) {
         return;
@@ -320,66 +328,63 @@ void MainForm::AppendLogLine(const CWString& kind, const CWString& first, const 
     const LRESULT end = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
     SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(end), end);
     SendMessageW(box, EM_SCROLLCARET, 0, 0);
-    SendMessageW(box, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(line.Chars()));
+    SendMessageW(box, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(Wide(line.c_str())));
 }
 
 int MainForm::OnFileCreated(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
                             CWString& dir) {
     MainForm* self = FormOf(receiver);
-    if (source == &self->monitor && self->Wanted(self->createGate)) {
-        self->AppendLogLine(CWConstString(u"新建文件"), dir, name);
-    }
+    self->Show(source, self->createGate,
+               {.kind = ChangeKind::Created, .name = Text(name), .dir = Text(dir)});
     return 0;
 }
 
 int MainForm::OnFileDeleted(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
                             CWString& dir) {
     MainForm* self = FormOf(receiver);
-    if (source == &self->monitor && self->Wanted(self->deleteGate)) {
-        self->AppendLogLine(CWConstString(u"彻底删除"), dir, name);
-    }
+    self->Show(source, self->deleteGate,
+               {.kind = ChangeKind::Deleted, .name = Text(name), .dir = Text(dir)});
     return 0;
 }
 
 int MainForm::OnFileContentChanged(void* receiver, void* source, std::uint32_t, CWString&,
                                    CWString& name, CWString& dir) {
     MainForm* self = FormOf(receiver);
-    if (source == &self->monitor && self->Wanted(self->modifyGate)) {
-        self->AppendLogLine(CWConstString(u"文件修改"), dir, name);
-    }
+    self->Show(source, self->modifyGate,
+               {.kind = ChangeKind::ContentChanged, .name = Text(name), .dir = Text(dir)});
     return 0;
 }
 
 int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWString&,
                             CWString& oldName, CWString& newName, CWString& dir) {
     MainForm* self = FormOf(receiver);
-    if (source == &self->monitor && self->Wanted(self->renameGate)) {
-        CWString second = CWString::Concat(newName, u"  (原名:");
-        second = CWString::Concat(CWString::Concat(second, oldName), u")");
-        self->AppendLogLine(CWConstString(u"重命名"), dir, second);
-    }
+    self->Show(source, self->renameGate,
+               {.kind = ChangeKind::Renamed,
+                .name = Text(newName),
+                .dir = Text(dir),
+                .oldName = Text(oldName)});
     return 0;
 }
 
 int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWString&,
-                             CWString& oldName, CWString& oldDir, CWString&) {
+                             CWString& oldName, CWString& oldDir, CWString& newPath) {
     MainForm* self = FormOf(receiver);
-    if (source == &self->monitor && self->Wanted(self->deleteGate)) {
-        self->AppendLogLine(CWConstString(u"移到回收站"), oldDir, oldName);
-    }
+    self->Show(source, self->deleteGate,
+               {.kind = ChangeKind::Recycled,
+                .oldName = Text(oldName),
+                .oldDir = Text(oldDir),
+                .newPath = Text(newPath)});
     return 0;
 }
 
 int MainForm::OnFileMoved(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
                           CWString& newName, CWString& oldDir, CWString& newDir) {
     MainForm* self = FormOf(receiver);
-    if (source == &self->monitor && self->Wanted(self->renameGate)) {
-        // No old name: its record came before the watch began, so the former place is unknown.
-        CWString second = CWString::Concat(newName, u"  (原位置:");
-        second = oldName.IsEmpty() ? CWString::Concat(second, u"未知")
-                                   : CWString::Concat(CWString::Concat(second, oldDir), oldName);
-        second = CWString::Concat(second, u")");
-        self->AppendLogLine(CWConstString(u"移动"), newDir, second);
-    }
+    self->Show(source, self->renameGate,
+               {.kind = ChangeKind::Moved,
+                .name = Text(newName),
+                .dir = Text(newDir),
+                .oldName = Text(oldName),
+                .oldDir = Text(oldDir)});
     return 0;
 }

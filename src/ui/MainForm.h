@@ -7,6 +7,7 @@
 
 #include "engine/VolumePlatform.h"
 #include "monitor/FileChangeMonitor.h"
+#include "report/FileChange.h"
 #include "runtime/events/CVolEventObjectPointer.h"
 #include "runtime/forms/CVolWinButton.h"
 #include "runtime/forms/CVolWinCheckBox.h"
@@ -82,7 +83,9 @@ private:
     void SetRunning(bool running);
     // Whether a line of the kind its gate lets through is wanted now (read afresh each time).
     bool Wanted(const std::atomic<HWND>& gate) const;
-    void AppendLogLine(const CWString& kind, const CWString& first, const CWString& second);
+    // The change's line, when it comes from this window's monitor and its box is ticked.
+    void Show(void* source, const std::atomic<HWND>& gate, const FileChange& change);
+    void AppendLogLine(const FileChange& change);
 
     // Controls in creation order, which is also the tab order.
     CVolWinCheckBox renameCheck;

@@ -4,22 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "support/JsonObject.h"
+#include "runtime/text/Utf8.h"
 #include "support/SlotRecorder.h"
 
-// The engine's calls in the short form the engine tests expect, read back from a
-// SlotRecorder's lines: the slot's short name, then its text arguments joined by '|'
-// ("Created C:\data\|a.txt", "Renamed a.txt|b.txt|C:\data\"), and the reason mask in hex
-// for the kinds that carry one. A line that is not a known slot's stays as it was, so that
-// it shows in a failed comparison.
+// The engine's calls in the short form the engine tests expect: the slot's short name,
+// then its text arguments joined by '|' ("Created C:\data\|a.txt",
+// "Renamed a.txt|b.txt|C:\data\"), and the reason mask in hex for the kinds that carry one.
 class SlotLog {
 public:
     WatcherSlots Slots() { return recorder_.Slots(); }
 
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
-        for (const std::string& line : recorder_.Lines()) {
-            lines.push_back(Short(line));
+        for (const FileChange& change : recorder_.Changes()) {
+            lines.push_back(Short(change));
         }
         return lines;
     }
@@ -42,47 +40,44 @@ public:
     }
     void Clear() { recorder_.Clear(); }
 
-private:
-    struct ShortForm {
-        const char* slot;
-        const char* name;
-        std::vector<const char*> texts;
-        bool reasons;
-    };
-
-    static std::string Short(const std::string& line) {
-        static const ShortForm kForms[] = {
-            {"OnStarted", "Started", {}, false},
-            {"OnCreated", "Created", {"dir", "name"}, false},
-            {"OnDeleted", "Deleted", {"dir", "name"}, false},
-            {"OnContentChanged", "Content", {"dir", "name"}, false},
-            {"OnRenamed", "Renamed", {"oldName", "newName", "dir"}, false},
-            {"OnRecycled", "Recycled", {"oldName", "oldDir", "newPath"}, false},
-            {"OnMoved", "Moved", {"oldName", "newName", "oldDir", "newDir"}, false},
-            {"OnAttributesChanged", "Attributes", {"dir", "name"}, true},
-            {"OnOtherChange", "Other", {"dir", "name"}, true},
-        };
-        json_test::JsonObject object;
-        if (!json_test::ParseJsonObject(line, object)) {
-            return line;
-        }
-        for (const ShortForm& form : kForms) {
-            if (object["slot"] != form.slot) {
-                continue;
-            }
-            std::string text = form.name;
-            for (std::size_t i = 0; i < form.texts.size(); ++i) {
-                text += (i == 0 ? " " : "|") + object[form.texts[i]];
-            }
-            if (form.reasons) {
-                char hex[16];
-                std::snprintf(hex, sizeof hex, "%lx", std::stoul(object["reasons"]));
-                text += std::string(" ") + hex;
+    static std::string Short(const FileChange& c) {
+        const auto joined = [](const char* name, std::initializer_list<std::u16string> texts) {
+            std::string text = name;
+            const char* separator = " ";
+            for (const std::u16string& t : texts) {
+                text += separator + ToUtf8(t);
+                separator = "|";
             }
             return text;
+        };
+        const auto withReasons = [&](const char* name) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(c.reasons));
+            return joined(name, {c.dir, c.name}) + " " + hex;
+        };
+        switch (c.kind) {
+            case ChangeKind::Started:
+                return "Started";
+            case ChangeKind::Created:
+                return joined("Created", {c.dir, c.name});
+            case ChangeKind::Deleted:
+                return joined("Deleted", {c.dir, c.name});
+            case ChangeKind::ContentChanged:
+                return joined("Content", {c.dir, c.name});
+            case ChangeKind::Renamed:
+                return joined("Renamed", {c.oldName, c.name, c.dir});
+            case ChangeKind::Recycled:
+                return joined("Recycled", {c.oldName, c.oldDir, c.newPath});
+            case ChangeKind::Moved:
+                return joined("Moved", {c.oldName, c.name, c.oldDir, c.dir});
+            case ChangeKind::AttributesChanged:
+                return withReasons("Attributes");
+            case ChangeKind::Other:
+                return withReasons("Other");
         }
-        return line;
+        return "?";
     }
 
+private:
     SlotRecorder recorder_;
 };

@@ -1,0 +1,56 @@
+#include "report/ChangeJson.h"
+
+#include <array>
+#include <cstdint>
+
+#include "report/JsonLine.h"
+
+namespace {
+
+constexpr std::array<std::string_view, kChangeKindCount> kSlotNames = {
+    "OnCreated",  "OnDeleted",           "OnContentChanged", "OnRenamed", "OnRecycled",
+    "OnMoved",    "OnAttributesChanged", "OnOtherChange",    "OnStarted",
+};
+
+}  // namespace
+
+std::string_view SlotName(ChangeKind kind) {
+    return kSlotNames[static_cast<std::size_t>(kind)];
+}
+
+std::string ChangeJsonLine(const FileChange& change) {
+    JsonLine line(SlotName(change.kind));
+    switch (change.kind) {
+        case ChangeKind::Started:
+            return line.Text();
+        case ChangeKind::Renamed:
+            line.Add("oldName", change.oldName).Add("newName", change.name).Add("dir", change.dir);
+            break;
+        case ChangeKind::Recycled:
+            line.Add("oldName", change.oldName)
+                .Add("oldDir", change.oldDir)
+                .Add("newPath", change.newPath);
+            break;
+        case ChangeKind::Moved:
+            line.Add("oldName", change.oldName)
+                .Add("newName", change.name)
+                .Add("oldDir", change.oldDir)
+                .Add("newDir", change.dir);
+            break;
+        case ChangeKind::Created:
+        case ChangeKind::Deleted:
+            line.Add("name", change.name).Add("dir", change.dir);
+            break;
+        case ChangeKind::ContentChanged:
+        case ChangeKind::AttributesChanged:
+        case ChangeKind::Other:
+            line.Add("name", change.name)
+                .Add("dir", change.dir)
+                .Add("reasons", static_cast<std::uint64_t>(change.reasons));
+            break;
+    }
+    // Masks and attributes are bit sets: unsigned, also with the top bit (CLOSE) set.
+    return line.Add("time", static_cast<std::uint64_t>(change.time))
+        .Add("attributes", static_cast<std::uint64_t>(change.attributes))
+        .Text();
+}

@@ -1,0 +1,68 @@
+// The one line format of the window and the console program: every kind's line.
+
+#include "report/ChangeLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/text/Utf8.h"
+
+namespace {
+
+struct LineCase {
+    const char* what;
+    FileChange change;
+    std::string line;  // empty: no line
+};
+
+TEST(ChangeLineTest, EveryKindIsTheTimeTheKindInBracketsAndThePath) {
+    const std::u16string data = u"C:\\data\\";
+    const std::u16string old = u"C:\\old\\";
+    const LineCase cases[] = {
+        {"created", {.kind = ChangeKind::Created, .name = u"a.txt", .dir = data},
+         "14:03:27[新建文件] C:\\data\\a.txt"},
+        {"created, directory unresolved", {.kind = ChangeKind::Created, .name = u"a.txt"},
+         "14:03:27[新建文件] a.txt"},
+        {"deleted", {.kind = ChangeKind::Deleted, .name = u"b 文件.txt", .dir = data},
+         "14:03:27[彻底删除] C:\\data\\b 文件.txt"},
+        {"content", {.kind = ChangeKind::ContentChanged, .name = u"a.txt", .dir = data},
+         "14:03:27[文件修改] C:\\data\\a.txt"},
+        {"renamed",
+         {.kind = ChangeKind::Renamed, .name = u"b 文件.txt", .dir = data, .oldName = u"a.txt"},
+         "14:03:27[重命名] C:\\data\\b 文件.txt  (原名:a.txt)"},
+        {"recycled: the place it was taken from",
+         {.kind = ChangeKind::Recycled,
+          .oldName = u"a.txt",
+          .oldDir = data,
+          .newPath = u"C:\\$RECYCLE.BIN\\S-1-5-21-1\\$RAB12CD.txt"},
+         "14:03:27[移到回收站] C:\\data\\a.txt"},
+        {"moved",
+         {.kind = ChangeKind::Moved,
+          .name = u"b 文件.txt",
+          .dir = old,
+          .oldName = u"a.txt",
+          .oldDir = data},
+         "14:03:27[移动] C:\\old\\b 文件.txt  (原位置:C:\\data\\a.txt)"},
+        {"moved from a place the watch never saw",
+         {.kind = ChangeKind::Moved, .name = u"c.txt", .dir = old},
+         "14:03:27[移动] C:\\old\\c.txt  (原位置:未知)"},
+        {"attributes", {.kind = ChangeKind::AttributesChanged, .name = u"a.txt", .dir = data},
+         "14:03:27[属性] C:\\data\\a.txt"},
+        {"other", {.kind = ChangeKind::Other, .name = u"a.txt", .dir = data},
+         "14:03:27[其他] C:\\data\\a.txt"},
+        {"the start of a watch", {.kind = ChangeKind::Started}, ""},
+    };
+    for (const LineCase& c : cases) {
+        EXPECT_EQ(ToUtf8(ChangeLine(u"14:03:27", c.change)), c.line) << c.what;
+    }
+}
+
+TEST(ChangeLineTest, EveryKindOfChangeHasALabelAndNoNoticeHasOne) {
+    for (int k = 0; k < kChangeKindCount; ++k) {
+        const auto kind = static_cast<ChangeKind>(k);
+        EXPECT_EQ(KindLabel(kind).empty(), IsNotice(kind)) << k;
+    }
+}
+
+}  // namespace
