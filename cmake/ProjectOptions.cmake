@@ -25,17 +25,28 @@ endif()
 
 find_package(Threads REQUIRED)
 
-# vol_add_test(NAME SOURCES... [LIBS ...]): one GoogleTest executable, registered as
-# one CTest test. In the windows build CTest runs it through Wine.
+# vol_add_test(NAME SOURCES... [LIBS ...] [REAL_JOURNALS FILTER]): one GoogleTest executable,
+# registered as one CTest test; with REAL_JOURNALS, the tests FILTER selects (a GoogleTest
+# filter) are a second one. In the windows build CTest runs them through Wine.
 function(vol_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;REAL_JOURNALS" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE vol_options GTest::gtest_main GTest::gmock ${ARG_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
   set(timeout ${VOL_TEST_TIMEOUT})
   if(ARG_TIMEOUT)
     set(timeout ${ARG_TIMEOUT})
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
+  if(NOT ARG_REAL_JOURNALS)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
+    return()
+  endif()
+  # The tests that read the real journals are a CTest test of their own, reported as
+  # skipped when the journals are not beside the source tree; the rest run as usual.
+  add_test(NAME ${name} COMMAND ${name} --gtest_filter=-${ARG_REAL_JOURNALS})
+  add_test(NAME ${name}_real_journals COMMAND ${name} --gtest_filter=${ARG_REAL_JOURNALS})
+  set_tests_properties(${name} ${name}_real_journals PROPERTIES TIMEOUT ${timeout})
+  set_tests_properties(${name}_real_journals PROPERTIES
+    SKIP_REGULAR_EXPRESSION "no real journals beside the source tree")
 endfunction()

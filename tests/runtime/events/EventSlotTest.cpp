@@ -104,22 +104,27 @@ TEST(EventSlotTest, TheHandlerGetsTheOwnerTheSourceTheExtraWordAndTheArgumentsTh
 }
 
 TEST(EventSlotTest, AnEventWithoutArgumentsTellsItsSourcesApartByAddress) {
-    // One handler serving the same event of two sources, as a window serves its buttons.
-    static std::vector<const void*> sources;
-    auto handler = [](void*, void* source, std::uint32_t) {
-        sources.push_back(source);
+    // One handler serving the same event of two sources, as a window serves its buttons;
+    // the receiver keeps what it saw, as a window keeps its state.
+    struct SourceLog {
+        std::vector<const void*> sources;
+        CVolEventObjectPointer* handle = new CVolEventObjectPointer(this);
+        ~SourceLog() { handle->TearDown(); }
+    };
+    auto handler = [](void* receiver, void* source, std::uint32_t) {
+        static_cast<SourceLog*>(receiver)->sources.push_back(source);
         return 0;
     };
-    TestReceiver receiver;
+    SourceLog receiver;
     EventSlot<> clickedA;
     EventSlot<> clickedB;
-    clickedA.Bind(handler, receiver.Handle());
-    clickedB.Bind(handler, receiver.Handle());
-    EXPECT_EQ(receiver.Handle()->RefCount(), 3);
+    clickedA.Bind(handler, receiver.handle);
+    clickedB.Bind(handler, receiver.handle);
+    EXPECT_EQ(receiver.handle->RefCount(), 3);
 
     EXPECT_TRUE(clickedB.RaisePermission(&clickedB));
     EXPECT_EQ(clickedA.Raise(&clickedA), 0);
-    EXPECT_EQ(sources, (std::vector<const void*>{&clickedB, &clickedA}));
+    EXPECT_EQ(receiver.sources, (std::vector<const void*>{&clickedB, &clickedA}));
 }
 
 enum class SlotState { Unbound, Bound, TornDown };
