@@ -9,6 +9,7 @@
 #include "app/UnhandledErrorGuard.h"
 #include "runtime/forms/DisplayScale.h"
 #include "runtime/forms/PreTranslateThroughWindows.h"
+#include "runtime/win32/ScopedResource.h"
 
 HINSTANCE CVolMFCApp::instance_ = nullptr;
 CVolUserApp* CVolMFCApp::currentUserApp_ = nullptr;
@@ -19,22 +20,16 @@ namespace {
 class ShcoreLibrary {
 public:
     ShcoreLibrary() : module_(LoadLibraryW(L"SHCore.dll")) {}
-    ShcoreLibrary(const ShcoreLibrary&) = delete;
-    ShcoreLibrary& operator=(const ShcoreLibrary&) = delete;
-    ~ShcoreLibrary() {
-        if (module_ != nullptr) {
-            FreeLibrary(module_);
-        }
-    }
+
     template <typename Function>
     Function Find(const char* name) const {
-        return module_ == nullptr ? nullptr
-                                  : reinterpret_cast<Function>(
-                                        reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        return !module_ ? nullptr
+                        : reinterpret_cast<Function>(
+                              reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)));
     }
 
 private:
-    HMODULE module_;
+    ScopedModule module_;
 };
 
 void BecomePerMonitorDpiAware() {
@@ -57,10 +52,8 @@ double ReadDisplayScale() {
         }
     }
     if (dpi == 0) {
-        const HWND desktop = GetDesktopWindow();
-        if (const HDC screen = GetDC(desktop)) {
-            dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-            ReleaseDC(desktop, screen);
+        if (const ScopedScreenDc screen(GetDC(nullptr)); screen) {
+            dpi = static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY));
         }
     }
     return std::max(1.0, dpi / 96.0);

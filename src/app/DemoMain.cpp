@@ -13,6 +13,7 @@
 
 #include "app/CVolMFCApp.h"
 #include "app/MonitorApp.h"
+#include "runtime/win32/ScopedResource.h"
 #include "demo/ActivityPlayer.h"
 #include "demo/win32/DemoActivity.h"
 #include "runtime/text/Utf8.h"
@@ -24,14 +25,13 @@ namespace {
 std::vector<std::u16string> Arguments() {
     std::vector<std::u16string> arguments;
     int count = 0;
-    wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (words == nullptr) {
+    const ScopedLocalMemory<wchar_t**> words(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!words) {
         return arguments;
     }
     for (int i = 1; i < count; ++i) {
-        arguments.push_back(Utf16String(words[i]));
+        arguments.push_back(Utf16String(words.Get()[i]));
     }
-    LocalFree(words);
     return arguments;
 }
 

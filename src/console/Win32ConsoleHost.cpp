@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/win32/ScopedHandle.h"
+#include "runtime/win32/ScopedResource.h"
 #include "runtime/text/WideText.h"
 
 std::u16string Win32ConsoleHost::FullPath(std::u16string_view path) {

@@ -4,32 +4,13 @@
 #include <thread>
 
 #include "engine/WorkerThread.h"
-
-namespace {
-
-// Manual-reset event the worker sets on its way out: a posix-model std::thread has no
-// Win32 handle to wait on.
-class ExitEvent {
-public:
-    ExitEvent() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ExitEvent(const ExitEvent&) = delete;
-    ExitEvent& operator=(const ExitEvent&) = delete;
-    ~ExitEvent() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-}  // namespace
+#include "runtime/win32/ScopedResource.h"
 
 struct WorkerThread::State {
     std::thread thread;
-    std::unique_ptr<ExitEvent> exited;
+    // Manual-reset event the worker sets on its way out: a posix-model std::thread has no
+    // Win32 handle to wait on.
+    ScopedHandle exited;
 };
 
 WorkerThread::WorkerThread() : state_(std::make_unique<State>()) {}
@@ -40,11 +21,11 @@ WorkerThread::~WorkerThread() {
 
 bool WorkerThread::Start(std::function<void()> body) {
     Join();
-    auto exited = std::make_unique<ExitEvent>();
-    if (exited->Get() == nullptr) {
+    ScopedHandle exited(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!exited) {
         return false;
     }
-    const HANDLE event = exited->Get();
+    const HANDLE event = exited.Get();
     try {
         state_->thread = std::thread([body = std::move(body), event] {
             body();
@@ -65,7 +46,7 @@ void WorkerThread::Join() {
     if (!state_->thread.joinable()) {
         return;
     }
-    const HANDLE event = state_->exited->Get();
+    const HANDLE event = state_->exited.Get();
     // Serve messages sent to this thread's windows (a worker blocked in SendMessageW to
     // them can then finish); dispatch nothing posted, so no click or WM_CLOSE runs here.
     for (;;) {
@@ -82,5 +63,5 @@ void WorkerThread::Join() {
         break;
     }
     state_->thread.join();
-    state_->exited.reset();
+    state_->exited.Reset();
 }

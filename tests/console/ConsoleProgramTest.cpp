@@ -323,8 +323,11 @@ TEST_F(ConsoleProgramTest, EachWatchThatStartsOrIsRefusedAndEachMissingDirectory
 TEST_F(ConsoleProgramTest, StopWhileLinesStreamEndsEveryWatchWithWholeLines) {
     Start({u"C:\\"});
     std::atomic<bool> done{false};
+    // Bounded: a writer that runs free on a loaded machine outpaces the reader until the
+    // journal wraps, and the lines it dropped are another test's matter.
+    constexpr int kMostFiles = 5000;
     std::thread writer([&] {
-        for (int i = 0; !done; ++i) {
+        for (int i = 0; !done && i < kMostFiles; ++i) {
             c.MakeFile(data, u"stream " + Number(i) + u".txt");
         }
     });

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/win32/ScopedHandle.h"
+#include "runtime/win32/ScopedResource.h"
 #include "runtime/text/Utf8.h"
 
 namespace {

@@ -144,12 +144,11 @@ bool Win32FolderPlatform::Stat(std::u16string_view path, FolderEntry& entry) {
     // Opened elsewhere without sharing, or not to be opened at all: its directory entry
     // still tells the rest.
     WIN32_FIND_DATAW found{};
-    const HANDLE search =
-        FindFirstFileExW(full.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) {
+    const ScopedFindHandle search(
+        FindFirstFileExW(full.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (!search.Valid()) {
         return false;
     }
-    FindClose(search);
     entry.id = 0;
     entry.attributes = found.dwFileAttributes;
     entry.size = ntfs::JoinHalves(found.nFileSizeHigh, found.nFileSizeLow);

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "demo/FolderPlatform.h"
-#include "engine/win32/ScopedHandle.h"
+#include "runtime/win32/ScopedResource.h"
 
 // A real folder through Win32: listings by GetFileInformationByHandleEx (names, file
 // indexes, sizes, attributes and times in one call per buffer), single entries by

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "engine/win32/ScopedHandle.h"
+#include "runtime/win32/ScopedResource.h"
 
 // The handles of one opened volume. The control codes go to the device. An open by file id
 // names its file relative to a handle on the volume: Windows takes the device's, Wine only one

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/win32/FileSystemRedirectionOff.h"
-#include "engine/win32/ScopedHandle.h"
 #include "engine/win32/VolumeHandles.h"
 #include "ntfs/JournalRecords.h"
 #include "runtime/text/WideText.h"
+#include "runtime/win32/ScopedResource.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ bool Win32VolumePlatform::GetFileSystemName(const CWString& rootPath, CWString& 
                                260)) {
         return false;
     }
-    name = CWString(reinterpret_cast<const char16_t*>(fileSystem));
+    name = CWString(Utf16(fileSystem));
     return true;
 }
 
@@ -213,9 +213,8 @@ CWString Win32VolumePlatform::GetUserSidText() {
     if (!ConvertSidToStringSidW(user->User.Sid, &text)) {
         return {};
     }
-    CWString sid(reinterpret_cast<const char16_t*>(text));
-    LocalFree(text);
-    return sid;
+    const ScopedLocalMemory<wchar_t*> owned(text);
+    return CWString(Utf16(text));
 }
 
 std::int64_t Win32VolumePlatform::CurrentUnixSeconds() {

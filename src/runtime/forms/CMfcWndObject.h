@@ -6,7 +6,7 @@
 
 #include "runtime/events/CRefObject.h"
 #include "runtime/forms/CVWnd.h"
-#include "runtime/forms/ScopedGdiObject.h"
+#include "runtime/win32/ScopedResource.h"
 #include "runtime/text/CWString.h"
 
 // The reference-counted holder of one control's native window object and of the

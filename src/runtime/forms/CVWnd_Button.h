@@ -2,7 +2,7 @@
 
 #include "runtime/forms/CVWnd.h"
 #include "runtime/forms/IButtonEventListener.h"
-#include "runtime/forms/ScopedGdiObject.h"
+#include "runtime/win32/ScopedResource.h"
 #include "runtime/forms/SystemColour.h"
 
 // The native window object of a push button or check box: a subclassed "BUTTON" whose

@@ -2,7 +2,7 @@
 
 #include "runtime/forms/CVWnd.h"
 #include "runtime/forms/IEditEventListener.h"
-#include "runtime/forms/ScopedGdiObject.h"
+#include "runtime/win32/ScopedResource.h"
 
 // The native window object of an edit box: a subclassed "EDIT" whose parent reflects its
 // change notifications and colour requests to it. It holds the edit box's options until

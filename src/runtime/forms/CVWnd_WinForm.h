@@ -2,7 +2,7 @@
 
 #include "runtime/forms/CVWnd_Container.h"
 #include "runtime/forms/IWinFormEventListener.h"
-#include "runtime/forms/ScopedIcon.h"
+#include "runtime/win32/ScopedResource.h"
 
 // The native window object of a form (class "VolWinForm"): a container that also answers
 // the message loop's pre-translation, asks before it closes, reports its activation and
