@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "sim/SimVolume.h"
+#include "ntfs/JournalRecords.h"
+#include "sim/SimHandleCalls.h"
 
 SimOpenFile::SimOpenFile(SimOpenFile&& other) noexcept
     : volume_(std::exchange(other.volume_, nullptr)),

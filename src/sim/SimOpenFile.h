@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-class SimVolume;
+class SimHandleCalls;
 
 // A handle on a file or directory of a simulated volume, opened through one of its
 // names. Changes made through it gather reason bits on the file, writing a record each
@@ -14,6 +14,9 @@ class SimVolume;
 class SimOpenFile {
 public:
     SimOpenFile() = default;
+    // Handle number `handle` of `volume`, on the file `reference`: made by the volume.
+    SimOpenFile(SimHandleCalls* volume, std::uint64_t handle, std::uint64_t reference)
+        : volume_(volume), id_(handle), reference_(reference) {}
     SimOpenFile(SimOpenFile&& other) noexcept;
     SimOpenFile& operator=(SimOpenFile&& other) noexcept;
     SimOpenFile(const SimOpenFile&) = delete;
@@ -49,11 +52,7 @@ public:
     void Close();
 
 private:
-    friend class SimVolume;
-    SimOpenFile(SimVolume* volume, std::uint64_t id, std::uint64_t reference)
-        : volume_(volume), id_(id), reference_(reference) {}
-
-    SimVolume* volume_ = nullptr;
+    SimHandleCalls* volume_ = nullptr;
     std::uint64_t id_ = 0;
     std::uint64_t reference_ = 0;
 };

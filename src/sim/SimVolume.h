@@ -9,57 +9,33 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "ntfs/JournalRecords.h"
 #include "engine/VolumePlatform.h"
+#include "ntfs/JournalRecords.h"
+#include "ntfs/Win32Codes.h"
 #include "sim/SimClock.h"
-#include "sim/SimFileTable.h"
+#include "sim/SimDevice.h"
+#include "sim/SimHandleCalls.h"
 #include "sim/SimJournal.h"
 #include "sim/SimJournalDeletion.h"
+#include "sim/SimNtfs.h"
 #include "sim/SimOpenFile.h"
 #include "sim/SimRecord.h"
-#include "ntfs/Win32Codes.h"
 
-// What a simulated volume knows of one of its files.
-struct SimFileInfo {
-    std::uint64_t reference = 0;
-    std::uint64_t parent = 0;  // of the first name
-    std::u16string name;       // the first name
-    std::uint32_t attributes = 0;
-    std::uint64_t size = 0;
-    std::int64_t lastUsn = 0;
-    int links = 0;
-    int openHandles = 0;
-};
-
-// Where a delete to the recycle bin put an item.
-struct SimRecycled {
-    std::uint64_t item = 0;      // the item, now named `name` in `folder`
-    std::uint64_t infoFile = 0;  // the $I… file beside it
-    std::uint64_t folder = 0;    // $RECYCLE.BIN\<SID>
-    std::u16string name;         // $R…
-
-    explicit operator bool() const { return item != 0; }
-};
-
-// An in-memory NTFS volume: its directory tree (SimFileTable), its change journal
-// (SimJournal), open handles, and the answers to the volume's control requests, byte
-// for byte as Windows gives them. Operations write journal records in the sequences
-// real NTFS writes (reasons gathered per file while handles are open, a close record at
-// the last close), stamped by the shared SimClock.
-//
-// Thread-safe: every call takes the volume's lock, so an engine's worker can read the
-// journal while a test or a scenario thread changes files. The request hook runs
-// outside the lock. Operations taking a file reference act on the file's first name;
-// they answer 0 or false when the reference is stale or the change is refused.
-class SimVolume {
+// An in-memory NTFS volume, thread-safe: the NTFS model (SimNtfs: the tree, the journal,
+// the handles and the records each operation writes) and the device's answers (SimDevice)
+// behind one lock, so that an engine's worker can read the journal while a test or a
+// scenario thread changes files; and the faults a test switches on (failing requests, a
+// volume removed, a hook that paces the requests, which runs outside the lock).
+// Operations taking a file reference act on the file's first name; they answer 0 or
+// false when the reference is stale or the change is refused.
+class SimVolume final : private SimHandleCalls {
 public:
-    static constexpr std::uint64_t kRoot = ntfs::kRootFileReference;
-    static constexpr std::u16string_view kDefaultUserSid =
-        u"S-1-5-21-3623811015-3361044348-30300820-1001";
-    static constexpr std::u16string_view kRecycleBinName = u"$RECYCLE.BIN";
+    static constexpr std::uint64_t kRoot = SimNtfs::kRoot;
+    static constexpr std::u16string_view kDefaultUserSid = SimNtfs::kDefaultUserSid;
+    static constexpr std::u16string_view kRecycleBinName = SimNtfs::kRecycleBinName;
 
     // A volume with an active journal (as a system volume has), empty but for the root.
     // `seed` makes the journal identifiers and recycle-bin names repeatable.
@@ -69,7 +45,7 @@ public:
     SimVolume& operator=(const SimVolume&) = delete;
     ~SimVolume();
 
-    SimClock& Clock() const { return *clock_; }
+    SimClock& Clock() const { return model_.Clock(); }
 
     // ---- Lookups (tests and tools)
     // The entry at a path from the root ("\dir\sub", "dir/sub", "\" for the root; any
@@ -165,7 +141,7 @@ public:
     // requests on the journal (or until FinishJournalDeletion), which fail with
     // ERROR_JOURNAL_DELETE_IN_PROGRESS. FSCTL_DELETE_USN_JOURNAL starts one of
     // kDeletionRequests.
-    static constexpr int kDeletionRequests = 3;
+    static constexpr int kDeletionRequests = SimDevice::kDeletionRequests;
     void DeleteJournalInBackground(int requests = SimJournalDeletion::kUntilFinished);
     void FinishJournalDeletion();
     bool JournalDeletionInProgress() const;
@@ -193,81 +169,38 @@ public:
                                std::uint32_t desiredAccess = file_access::kReadAttributes) const;
 
 private:
-    friend class SimOpenFile;
-
-    struct Handle {
-        std::uint32_t record;
-        std::uint32_t parent;  // the name it was opened through
-        std::u16string name;
-        bool deleteOnClose = false;
-    };
-    struct Visit {
-        std::uint32_t record;
-        std::uint32_t parent;
-        std::u16string name;
-    };
     using Lock = std::unique_lock<std::mutex>;
 
-    // SimOpenFile's calls.
-    bool HandleWrite(std::uint64_t id, std::uint64_t offset, std::uint64_t length);
-    bool HandleSetLength(std::uint64_t id, std::uint64_t length);
-    bool HandleRename(std::uint64_t id, std::uint64_t newParent, std::u16string_view newName,
-                      bool replaceExisting);
-    bool HandleSetAttributes(std::uint64_t id, std::uint32_t attributes);
-    bool HandleNoteChange(std::uint64_t id, std::uint32_t reasons);
-    bool HandleAddHardLink(std::uint64_t id, std::uint64_t parent, std::u16string_view name);
-    bool HandleMarkForDelete(std::uint64_t id);
-    void HandleClose(std::uint64_t id);
+    // A call of the model or the device under the lock.
+    template <typename Call>
+    auto Locked(Call&& call) const {
+        const Lock lock(mutex_);
+        return call();
+    }
+    SimOpenFile Handed(SimNtfs::Opened opened) {
+        return opened.handle == 0 ? SimOpenFile()
+                                  : SimOpenFile(this, opened.handle, opened.reference);
+    }
 
-    // The same, with the lock held.
-    std::uint64_t OpenLocked(std::uint32_t record, std::uint32_t parent, std::u16string_view name);
-    std::uint64_t OpenFirstNameLocked(std::uint32_t record);
-    std::uint64_t CreateLocked(std::uint32_t parent, std::u16string_view name,
-                               std::uint32_t attributes);
-    Handle* FindHandle(std::uint64_t id);
-    bool WriteLocked(Handle& handle, std::uint64_t offset, std::uint64_t length);
-    bool SetLengthLocked(Handle& handle, std::uint64_t length);
-    bool RenameLocked(Handle& handle, std::uint32_t newParent, std::u16string_view newName,
-                      bool replaceExisting);
-    bool SetAttributesLocked(Handle& handle, std::uint32_t attributes);
-    bool AddHardLinkLocked(Handle& handle, std::uint32_t parent, std::u16string_view name);
-    bool MarkForDeleteLocked(Handle& handle);
-    void CloseLocked(std::uint64_t id);
-    // Gathers reason bits on the file; a record when a bit is new.
-    void NoteLocked(const Handle& handle, std::uint32_t reasons);
-    void EmitLocked(std::uint32_t record, std::uint32_t parent, std::u16string_view name,
-                    std::uint32_t reason);
-    bool DeleteNameLocked(std::uint32_t record, std::uint32_t parent, std::u16string_view name);
-    bool DeleteTreeLocked(std::uint32_t record);
-    std::uint32_t LookupLocked(std::u16string_view path) const;
-    std::uint32_t WalkLocked(std::span<const std::u16string_view> names) const;
-    std::uint32_t DirectoryRecordLocked(std::uint64_t reference) const;
-    std::uint32_t EnsureDirectoryLocked(std::uint32_t parent, std::u16string_view name,
-                                        std::uint32_t attributes);
-    std::uint32_t RecycleFolderLocked(std::u16string_view sid) const;
-    // Everything below a directory, each entry's contents before it, in index order.
-    std::vector<Visit> BelowLocked(std::uint32_t dir) const;
-    std::uint32_t AnswerLocked(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize,
-                               std::uint8_t* out, std::uint32_t outSize, std::uint32_t& returned);
-    void CreateJournalLocked(std::uint64_t maximumSize, std::uint64_t allocationDelta);
-    std::uint32_t DeleteJournalLocked(const std::uint8_t* in, std::uint32_t inSize);
-    std::uint64_t NextRandom();
-    std::uint64_t NewJournalId();
+    // SimOpenFile's calls.
+    bool HandleWrite(std::uint64_t handle, std::uint64_t offset, std::uint64_t length) override;
+    bool HandleSetLength(std::uint64_t handle, std::uint64_t length) override;
+    bool HandleRename(std::uint64_t handle, std::uint64_t newParent, std::u16string_view newName,
+                      bool replaceExisting) override;
+    bool HandleSetAttributes(std::uint64_t handle, std::uint32_t attributes) override;
+    bool HandleNoteChange(std::uint64_t handle, std::uint32_t reasons) override;
+    bool HandleAddHardLink(std::uint64_t handle, std::uint64_t parent,
+                           std::u16string_view name) override;
+    bool HandleMarkForDelete(std::uint64_t handle) override;
+    void HandleClose(std::uint64_t handle) override;
 
     mutable std::mutex mutex_;
-    std::shared_ptr<SimClock> clock_;
-    SimFileTable files_;
-    SimJournal journal_;
-    SimJournalDeletion deletion_;
-    std::unordered_map<std::uint64_t, Handle> handles_;
-    std::uint64_t nextHandleId_ = 1;
-    std::uint64_t random_;
+    SimNtfs model_;
+    SimDevice device_{model_};
     bool removed_ = false;
     int failuresLeft_ = 0;
     std::uint32_t failCode_ = 0;
     std::uint32_t failError_ = 0;
     std::shared_ptr<const std::function<void(std::uint32_t)>> hook_;
     std::map<std::uint32_t, std::uint64_t> requestCounts_;
-    // By reference, sequence included: a record used again starts without rules.
-    std::unordered_map<std::uint64_t, std::uint32_t> deniedRights_;
 };
