@@ -5,55 +5,15 @@
 #include <utility>
 
 #include "demo/FileNotifyRecords.h"
+#include "demo/MirrorPaths.h"
 #include "engine/StopSignal.h"
 #include "sim/SimNames.h"
 
+using mirror_paths::IsBelow;
+using mirror_paths::IsUsable;
+using mirror_paths::ParentOf;
+
 namespace {
-
-// A notification's name is taken only when every part of it is a name the volume can
-// hold: no empty part, no "." or "..", nothing that could lead out of the mirror.
-bool IsUsable(std::u16string_view path) {
-    if (path.empty()) {
-        return false;
-    }
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = path.find(u'\\', start);
-        const std::u16string_view part = path.substr(
-            start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
-        if (!sim_names::IsValid(part)) {
-            return false;
-        }
-        if (end == std::u16string_view::npos) {
-            return true;
-        }
-        start = end + 1;
-    }
-}
-
-std::u16string_view ParentOf(std::u16string_view path) {
-    const std::size_t slash = path.rfind(u'\\');
-    return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash);
-}
-
-std::u16string_view LeafOf(std::u16string_view path) {
-    const std::size_t slash = path.rfind(u'\\');
-    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::u16string Join(std::u16string_view directory, std::u16string_view name) {
-    std::u16string path(directory);
-    if (!path.empty()) {
-        path += u'\\';
-    }
-    path += name;
-    return path;
-}
-
-bool IsBelow(std::u16string_view path, std::u16string_view directory) {
-    return path.size() > directory.size() && path[directory.size()] == u'\\' &&
-           sim_names::Equal(path.substr(0, directory.size()), directory);
-}
 
 // Names Windows shortens to 8.3 carry a tilde there.
 bool MayHoldShortNames(std::u16string_view path) {
@@ -64,56 +24,70 @@ bool MayHoldShortNames(std::u16string_view path) {
 // move between directories.
 constexpr std::size_t kMoveLookahead = 16;
 
+constexpr std::int64_t Ticks(unsigned milliseconds) {
+    return std::int64_t{milliseconds} * 10000;
+}
+
 }  // namespace
 
 FolderMirror::FolderMirror(SimVolume& volume, FolderPlatform& folder)
-    : volume_(volume), folder_(folder) {}
+    : volume_(volume), folder_(folder), tree_(volume, folder) {}
 
 void FolderMirror::Prepare() {
     // The watch first: what changes while the tree is copied is kept for the first read.
     StartWatch();
-    mirror_ = volume_.Lookup(kMirrorPath);
-    if (mirror_ == 0) {
-        mirror_ =
-            volume_.AddExisting(SimVolume::kRoot, kMirrorPath.substr(1), ntfs::kAttributeDirectory);
-    }
-    CopyBelow(mirror_, u"", false);
+    tree_.CopyBelow(tree_.MakeRoot(), u"", false);
 }
 
 void FolderMirror::Run(StopSignal& stop) {
-    stop_ = &stop;
     while (!stop.IsSet()) {
-        if (!watching_) {
-            if (stop.WaitFor(kRestartMs)) {
-                break;
-            }
-            if (StartWatch()) {
-                Rescan();
-            }
-            continue;
-        }
-        ReadOnce();
+        Step(stop);
     }
+}
+
+void FolderMirror::Step(StopSignal& stop) {
+    stop_ = &stop;
+    tree_.SetStop(&stop);
+    if (watching_) {
+        ReadOnce();
+    } else if (Now() < nextRestart_) {
+        stop.WaitFor(kWaitMs);
+    } else if (StartWatch()) {
+        Rescan();
+    }
+    tree_.SetStop(nullptr);
     stop_ = nullptr;
+}
+
+std::int64_t FolderMirror::Now() const {
+    return volume_.Clock().FileTime();
 }
 
 bool FolderMirror::StartWatch() {
     watching_ = folder_.StartWatch();
     FolderEntry folder;
     folderId_ = watching_ && folder_.Stat(u"", folder) ? folder.id : 0;
-    nextFolderCheck_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRestartMs);
+    nextFolderCheck_ = Now() + Ticks(kRestartMs);
+    if (!watching_) {
+        LoseWatch();
+    }
     return watching_;
+}
+
+void FolderMirror::LoseWatch() {
+    watching_ = false;
+    nextRestart_ = Now() + Ticks(kRestartMs);
 }
 
 void FolderMirror::CheckTheFolder() {
     // A watch outlives its folder quietly where the folder is deleted (under Wine it then
     // reports nothing, also once a folder of the same name is made again): a folder that
     // is gone or another one is watched afresh.
-    nextFolderCheck_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRestartMs);
+    nextFolderCheck_ = Now() + Ticks(kRestartMs);
     FolderEntry folder;
     if (!folder_.Stat(u"", folder) ||
         (folderId_ != 0 && folder.id != 0 && folder.id != folderId_)) {
-        watching_ = false;
+        LoseWatch();
     }
 }
 
@@ -136,13 +110,13 @@ void FolderMirror::ReadOnce() {
             break;
         case FolderReadStatus::kQuiet:
             Settle();
-            if (std::chrono::steady_clock::now() >= nextFolderCheck_) {
+            if (Now() >= nextFolderCheck_) {
                 CheckTheFolder();
             }
             break;
         case FolderReadStatus::kFailed:
             Settle();
-            watching_ = false;
+            LoseWatch();
             break;
     }
 }
@@ -210,7 +184,7 @@ void FolderMirror::Settle() {
 
 void FolderMirror::Rescan() {
     Settle();
-    Reconcile(mirror_, u"", true);
+    tree_.Reconcile(tree_.Root(), u"", true);
 }
 
 void FolderMirror::Added(const std::u16string& notified, Batch* batch, std::size_t index) {
@@ -221,58 +195,56 @@ void FolderMirror::Added(const std::u16string& notified, Batch* batch, std::size
     } else if (FolderEntry entry; StatOf(path, entry)) {
         now = entry;
     }
-    if (const std::uint64_t existing = Find(path); existing != 0) {
+    if (const std::uint64_t existing = tree_.Find(path); existing != 0) {
         // Already there: copied after the watch began, or named twice.
         if (now) {
-            Refresh(existing, path, *now);
+            tree_.Refresh(existing, path, *now);
         }
         return;
     }
     if (!IsUsable(path)) {
         return;
     }
-    const std::uint64_t parent = EnsureDirectory(ParentOf(path));
+    const std::uint64_t parent = tree_.EnsureDirectory(ParentOf(path));
     if (parent == 0) {
         return;
     }
     if (!now) {
-        Create(parent, path, Vanished(path, batch, index));
+        tree_.Create(parent, path, Vanished(path, batch, index));
         return;
     }
-    if (const auto known = byId_.find(now->id); now->id != 0 && known != byId_.end()) {
+    if (const std::uint64_t known = tree_.ReferenceOfRealId(now->id); known != 0) {
         // A file the mirror holds under another name: the same file named in another
         // letter case, a move whose removed half comes later, or a further name (a hard
         // link) of a file that keeps its first one.
-        const std::optional<std::u16string> where = volume_.PathOf(known->second);
-        if (where && IsBelow(*where, kMirrorPath)) {
-            const std::u16string oldPath = where->substr(kMirrorPath.size() + 1);
+        if (const std::optional<std::u16string> oldPath = tree_.PathInMirror(known)) {
             FolderEntry atOldPath;
-            if (sim_names::Equal(oldPath, path)) {
-                Refresh(known->second, oldPath, *now);
+            if (sim_names::Equal(*oldPath, path)) {
+                tree_.Refresh(known, *oldPath, *now);
                 return;
             }
-            if (!StatOf(oldPath, atOldPath) || atOldPath.id != now->id) {
-                Move(known->second, path, now);
+            if (!StatOf(*oldPath, atOldPath) || atOldPath.id != now->id) {
+                tree_.Move(known, path, now);
                 return;
             }
         }
     }
-    Create(parent, path, *now);
+    tree_.Create(parent, path, *now);
 }
 
 void FolderMirror::Removed(const std::u16string& path, Batch* batch, std::size_t index) {
-    const std::uint64_t reference = Find(path);
+    const std::uint64_t reference = tree_.Find(path);
     if (reference == 0) {
         if (MayHoldShortNames(path)) {
             // Perhaps a short name of something the mirror holds by its long name.
-            if (const std::uint64_t directory = Find(ParentOf(path)); directory != 0) {
-                Reconcile(directory, ParentOf(path), false);
+            if (const std::uint64_t directory = tree_.Find(ParentOf(path)); directory != 0) {
+                tree_.Reconcile(directory, ParentOf(path), false);
             }
         }
         return;
     }
-    const auto known = known_.find(reference);
-    if (batch != nullptr && known != known_.end() && known->second.realId != 0) {
+    const std::uint64_t realId = tree_.RealIdOf(reference);
+    if (batch != nullptr && realId != 0) {
         // Windows reports a move between directories as a removed and an added name.
         const std::size_t end = std::min(batch->changes.size(), index + 1 + kMoveLookahead);
         for (std::size_t j = index + 1; j < end; ++j) {
@@ -280,19 +252,19 @@ void FolderMirror::Removed(const std::u16string& path, Batch* batch, std::size_t
                 continue;
             }
             const std::optional<FolderEntry>& added = LookedAt(*batch, j);
-            if (added && added->id == known->second.realId) {
+            if (added && added->id == realId) {
                 batch->consumed[j] = true;
-                Move(reference, LongForm(batch->changes[j].path), added);
+                tree_.Move(reference, LongForm(batch->changes[j].path), added);
                 return;
             }
         }
     }
-    Delete(reference);
+    tree_.Delete(reference);
 }
 
 void FolderMirror::Modified(const std::u16string& notified, Batch* batch, std::size_t index) {
     const std::u16string path = LongForm(notified);
-    const std::uint64_t reference = Find(path);
+    const std::uint64_t reference = tree_.Find(path);
     FolderEntry entry;
     const bool there = batch != nullptr ? LookedAt(*batch, index).has_value() : StatOf(path, entry);
     if (reference == 0) {
@@ -302,13 +274,13 @@ void FolderMirror::Modified(const std::u16string& notified, Batch* batch, std::s
         return;
     }
     if (there) {
-        Refresh(reference, path, batch != nullptr ? *LookedAt(*batch, index) : entry);
+        tree_.Refresh(reference, path, batch != nullptr ? *LookedAt(*batch, index) : entry);
     }
 }
 
 void FolderMirror::Renamed(const std::u16string& from, const std::u16string& notifiedTo) {
     const std::u16string to = LongForm(notifiedTo);
-    const std::uint64_t reference = Find(from);
+    const std::uint64_t reference = tree_.Find(from);
     if (reference == 0) {
         if (MayHoldShortNames(from)) {
             Removed(from, nullptr, 0);
@@ -321,251 +293,7 @@ void FolderMirror::Renamed(const std::u16string& from, const std::u16string& not
     if (StatOf(to, entry)) {
         now = entry;
     }
-    Move(reference, to, now);
-}
-
-// ---- Operations on the volume
-
-std::uint64_t FolderMirror::Find(std::u16string_view path) const {
-    if (path.empty()) {
-        return mirror_;
-    }
-    if (!IsUsable(path)) {
-        return 0;
-    }
-    const std::uint64_t reference = volume_.Lookup(Join(kMirrorPath, path));
-    if (reference == 0) {
-        return 0;
-    }
-    // On a case-sensitive folder two names may differ in letter case only; the volume
-    // holds the first of them, and the other is left out.
-    const std::optional<SimFileInfo> info = volume_.Info(reference);
-    return info && info->name == LeafOf(path) ? reference : 0;
-}
-
-std::uint64_t FolderMirror::EnsureDirectory(std::u16string_view path) {
-    if (const std::uint64_t existing = Find(path); existing != 0) {
-        const std::optional<SimFileInfo> info = volume_.Info(existing);
-        return info && (info->attributes & ntfs::kAttributeDirectory) != 0 ? existing : 0;
-    }
-    if (!IsUsable(path)) {
-        return 0;
-    }
-    const std::uint64_t parent = EnsureDirectory(ParentOf(path));
-    FolderEntry entry;
-    if (parent == 0 || !StatOf(path, entry) || !entry.IsDirectory()) {
-        return 0;
-    }
-    return Create(parent, path, entry);
-}
-
-std::uint64_t FolderMirror::Create(std::uint64_t parent, std::u16string_view path,
-                                   const FolderEntry& entry) {
-    const std::u16string_view name = LeafOf(path);
-    if (!sim_names::IsValid(name)) {
-        return 0;
-    }
-    SimOpenFile handle = volume_.CreateOpen(parent, name, entry.attributes);
-    if (!handle) {
-        return 0;
-    }
-    const std::uint64_t reference = handle.Reference();
-    if (!entry.IsDirectory() && entry.size != 0) {
-        handle.Write(0, entry.size);
-    }
-    handle.Close();
-    Remember(reference, entry);
-    if (entry.IsDirectory() && !entry.IsReparsePoint()) {
-        CopyBelow(reference, path, true);
-    }
-    return reference;
-}
-
-void FolderMirror::Move(std::uint64_t reference, std::u16string_view to,
-                        const std::optional<FolderEntry>& now) {
-    const std::uint64_t parent = EnsureDirectory(ParentOf(to));
-    if (parent == 0 || !IsUsable(to)) {
-        Delete(reference);  // moved where the mirror cannot follow
-        return;
-    }
-    const std::uint64_t occupant = volume_.Lookup(Join(kMirrorPath, to));
-    if (occupant != 0 && occupant != reference) {
-        // The move replaced what had the name. A file goes with the rename's own delete;
-        // a directory cannot be replaced by a rename on Windows, so it goes first.
-        const std::optional<SimFileInfo> info = volume_.Info(occupant);
-        if (info && (info->attributes & ntfs::kAttributeDirectory) != 0) {
-            Delete(occupant);
-        }
-    }
-    SimOpenFile handle = volume_.Open(reference);
-    const bool moved = handle.Rename(parent, LeafOf(to), true);
-    handle.Close();
-    if (!moved) {
-        Delete(reference);
-        if (now) {
-            Create(parent, to, *now);
-        }
-        return;
-    }
-    if (occupant != 0 && occupant != reference) {
-        Forget(occupant);
-    }
-    if (now) {
-        // Some file systems (FAT) number a file by where its name is: a move may give it
-        // another index without making it another file.
-        Rebind(reference, now->id);
-        Refresh(reference, to, *now);
-    }
-}
-
-void FolderMirror::Refresh(std::uint64_t reference, std::u16string_view path,
-                           const FolderEntry& entry) {
-    const std::optional<SimFileInfo> info = volume_.Info(reference);
-    if (!info) {
-        return;
-    }
-    const Known known = known_.count(reference) != 0 ? known_.at(reference) : Known{};
-    const bool wasDirectory = (info->attributes & ntfs::kAttributeDirectory) != 0;
-    const bool replaced = known.realId != 0 && entry.id != 0 && known.realId != entry.id;
-    if (wasDirectory != entry.IsDirectory() || (replaced && reference != mirror_)) {
-        // Another file has the name now.
-        Delete(reference);
-        Create(info->parent, path, entry);
-        return;
-    }
-    if (!entry.IsDirectory()) {
-        // One handle, as a program that writes the file holds one.
-        SimOpenFile handle = volume_.Open(reference);
-        if (entry.size > info->size) {
-            handle.Write(info->size, entry.size - info->size);
-        } else if (entry.size < info->size) {
-            // Files shrink mostly by being written anew (opened to be replaced).
-            handle.SetLength(0);
-            if (entry.size != 0) {
-                handle.Write(0, entry.size);
-            }
-        } else if (entry.lastWrite != known.lastWrite) {
-            if (entry.size != 0) {
-                handle.Write(0, entry.size);
-            } else {
-                handle.NoteChange(ntfs::kReasonBasicInfoChange);  // only its times changed
-            }
-        }
-        handle.Close();
-    }
-    const std::uint32_t attributes = (entry.attributes & ~ntfs::kAttributeDirectory) |
-                                     (info->attributes & ntfs::kAttributeDirectory);
-    if (attributes != info->attributes && reference != mirror_) {
-        volume_.SetAttributes(reference, attributes);
-    }
-    Remember(reference, entry);
-}
-
-void FolderMirror::Delete(std::uint64_t reference) {
-    if (reference == mirror_) {
-        return;
-    }
-    std::vector<std::uint64_t> gone{reference};
-    for (std::size_t i = 0; i < gone.size(); ++i) {
-        for (const auto& [child, name] : volume_.Children(gone[i])) {
-            gone.push_back(child);
-        }
-    }
-    const std::optional<SimFileInfo> info = volume_.Info(reference);
-    if (info && (info->attributes & ntfs::kAttributeDirectory) != 0) {
-        volume_.DeleteTree(reference);
-    } else {
-        volume_.Delete(reference);
-    }
-    for (const std::uint64_t entry : gone) {
-        if (!volume_.Info(entry)) {
-            Forget(entry);
-        }
-    }
-}
-
-void FolderMirror::CopyBelow(std::uint64_t directory, std::u16string_view path, bool withRecords) {
-    // Each directory's entries in the order it lists them, a subdirectory's right after
-    // it, as a copying program goes; without recursion, as a folder may be deep.
-    struct Level {
-        std::uint64_t directory;
-        std::u16string path;
-        std::vector<FolderEntry> entries;
-        std::size_t next = 0;
-    };
-    std::vector<Level> levels;
-    const auto enter = [&](std::uint64_t reference, std::u16string levelPath) {
-        Level level{reference, std::move(levelPath), {}, 0};
-        if (folder_.List(level.path, level.entries)) {
-            levels.push_back(std::move(level));
-        }
-    };
-    enter(directory, std::u16string(path));
-    while (!levels.empty() && !Stopping()) {
-        Level& level = levels.back();
-        if (level.next == level.entries.size()) {
-            levels.pop_back();
-            continue;
-        }
-        const FolderEntry entry = level.entries[level.next++];
-        if (!sim_names::IsValid(entry.name)) {
-            continue;
-        }
-        std::uint64_t child = 0;
-        if (withRecords) {
-            SimOpenFile handle = volume_.CreateOpen(level.directory, entry.name, entry.attributes);
-            child = handle.Reference();
-            if (handle && !entry.IsDirectory() && entry.size != 0) {
-                handle.Write(0, entry.size);
-            }
-        } else {
-            child = volume_.AddExisting(level.directory, entry.name, entry.attributes, entry.size);
-        }
-        if (child == 0) {
-            continue;
-        }
-        Remember(child, entry);
-        if (entry.IsDirectory() && !entry.IsReparsePoint()) {
-            enter(child, Join(level.path, entry.name));  // `level` is not used after this
-        }
-    }
-}
-
-void FolderMirror::Reconcile(std::uint64_t directory, std::u16string_view path, bool deep) {
-    std::vector<std::pair<std::uint64_t, std::u16string>> pending{
-        {directory, std::u16string(path)}};
-    std::vector<FolderEntry> entries;
-    while (!pending.empty() && !Stopping()) {
-        const auto [mirrored, dirPath] = std::move(pending.back());
-        pending.pop_back();
-        entries.clear();
-        if (!folder_.List(dirPath, entries)) {
-            continue;  // unreadable for now: left as it is
-        }
-        std::erase_if(entries, [](const FolderEntry& e) { return !sim_names::IsValid(e.name); });
-        std::unordered_set<std::u16string> names;
-        for (const FolderEntry& entry : entries) {
-            names.insert(entry.name);
-        }
-        for (const auto& [child, name] : volume_.Children(mirrored)) {
-            if (names.count(name) == 0) {
-                Delete(child);
-            }
-        }
-        for (const FolderEntry& entry : entries) {
-            const std::u16string childPath = Join(dirPath, entry.name);
-            const std::uint64_t child = Find(childPath);
-            if (child == 0) {
-                Create(mirrored, childPath, entry);
-                continue;
-            }
-            Refresh(child, childPath, entry);
-            if (deep && entry.IsDirectory() && !entry.IsReparsePoint() &&
-                Find(childPath) == child) {
-                pending.emplace_back(child, childPath);
-            }
-        }
-    }
+    tree_.Move(reference, to, now);
 }
 
 // ---- The folder
@@ -575,7 +303,7 @@ bool FolderMirror::StatOf(std::u16string_view path, FolderEntry& entry) {
 }
 
 std::u16string FolderMirror::LongForm(const std::u16string& path) {
-    if (!MayHoldShortNames(path) || Find(path) != 0) {
+    if (!MayHoldShortNames(path) || tree_.Find(path) != 0) {
         return path;
     }
     std::u16string longPath = folder_.LongPath(path);
@@ -621,36 +349,4 @@ const std::optional<FolderEntry>& FolderMirror::LookedAt(Batch& batch, std::size
         }
     }
     return batch.looked[index];
-}
-
-void FolderMirror::Remember(std::uint64_t reference, const FolderEntry& entry) {
-    Rebind(reference, entry.id);
-    known_[reference].lastWrite = entry.lastWrite;
-}
-
-void FolderMirror::Rebind(std::uint64_t reference, std::uint64_t realId) {
-    Known& known = known_[reference];
-    if (known.realId == realId) {
-        return;
-    }
-    const auto it = byId_.find(known.realId);
-    if (it != byId_.end() && it->second == reference) {
-        byId_.erase(it);
-    }
-    known.realId = realId;
-    if (realId != 0) {
-        byId_[realId] = reference;
-    }
-}
-
-void FolderMirror::Forget(std::uint64_t reference) {
-    const auto it = known_.find(reference);
-    if (it == known_.end()) {
-        return;
-    }
-    const auto byId = byId_.find(it->second.realId);
-    if (byId != byId_.end() && byId->second == reference) {
-        byId_.erase(byId);
-    }
-    known_.erase(it);
 }

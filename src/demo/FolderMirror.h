@@ -1,17 +1,16 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "demo/ActivitySource.h"
 #include "demo/FolderChange.h"
 #include "demo/FolderEntry.h"
 #include "demo/FolderPlatform.h"
+#include "demo/MirroredTree.h"
 #include "sim/SimVolume.h"
 
 // Keeps C:\demo\ of a simulated volume the same as a real folder, so that every change a
@@ -37,10 +36,12 @@
 // the differences once the folder can be watched again. Names the volume cannot hold
 // and entries that cannot be looked at are left out. The mirror only reads the folder.
 //
-// One thread at a time: Prepare, then Run (or the steps, in tests).
+// Time comes from the volume's clock (the machine's real time in the demonstration, a
+// clock that stands still unless told in tests). One thread at a time: Prepare, then Run
+// (or its steps, in tests).
 class FolderMirror final : public ActivitySource {
 public:
-    static constexpr std::u16string_view kMirrorPath = u"\\demo";
+    static constexpr std::u16string_view kMirrorPath = MirroredTree::kMirrorPath;
     // How long one wait for notifications lasts; the pause before a watch that ended is
     // started again, and between two looks at whether the folder is still the watched one.
     static constexpr unsigned kWaitMs = 50;
@@ -52,6 +53,9 @@ public:
     void Run(StopSignal& stop) override;
 
     // ---- The steps of Run
+    // One turn of Run: one read of the watch and what it returned applied, or, without a
+    // watch, a new one once the pause after the last has passed (a short wait otherwise).
+    void Step(StopSignal& stop);
     // Applies one read's notifications; a last one that may be the first half of a rename
     // or a move waits for the next read.
     void Apply(const std::vector<FolderChange>& read);
@@ -60,14 +64,10 @@ public:
     // Makes the mirror the same as the folder, with the records of the differences.
     void Rescan();
 
-    std::uint64_t MirrorDirectory() const { return mirror_; }
+    std::uint64_t MirrorDirectory() const { return tree_.Root(); }
     bool Watching() const { return watching_; }
 
 private:
-    struct Known {
-        std::uint64_t realId = 0;
-        std::int64_t lastWrite = 0;
-    };
     // One read's notifications while they are applied.
     struct Batch {
         const std::vector<FolderChange>& changes;
@@ -78,30 +78,15 @@ private:
 
     void ReadOnce();
     bool StartWatch();
+    void LoseWatch();
     void CheckTheFolder();
     bool Stopping() const;
+    std::int64_t Now() const;
 
     void Added(const std::u16string& path, Batch* batch, std::size_t index);
     void Removed(const std::u16string& path, Batch* batch, std::size_t index);
     void Modified(const std::u16string& path, Batch* batch, std::size_t index);
     void Renamed(const std::u16string& from, const std::u16string& to);
-
-    // The entry at a relative path, its name matching exactly; 0 when there is none.
-    std::uint64_t Find(std::u16string_view path) const;
-    // The directory at a relative path, made (from the folder) with its missing
-    // ancestors when the folder has it; 0 when it cannot be had.
-    std::uint64_t EnsureDirectory(std::u16string_view path);
-    std::uint64_t Create(std::uint64_t parent, std::u16string_view path, const FolderEntry& entry);
-    void Move(std::uint64_t reference, std::u16string_view to,
-              const std::optional<FolderEntry>& now);
-    void Refresh(std::uint64_t reference, std::u16string_view path, const FolderEntry& entry);
-    void Delete(std::uint64_t reference);
-    // The entries below a directory of the folder, parents first: copied as they were
-    // before the journal (Prepare) or created with records.
-    void CopyBelow(std::uint64_t directory, std::u16string_view path, bool withRecords);
-    // Applies the differences between a directory of the folder and its mirror; with
-    // `deep`, those of every directory below too.
-    void Reconcile(std::uint64_t directory, std::u16string_view path, bool deep);
 
     bool StatOf(std::u16string_view path, FolderEntry& entry);
     // A path whose notification named a short (8.3) name, in its long form.
@@ -112,19 +97,14 @@ private:
     FolderEntry Vanished(const std::u16string& path, Batch* batch, std::size_t index);
     const std::optional<FolderEntry>& LookedAt(Batch& batch, std::size_t index);
 
-    void Remember(std::uint64_t reference, const FolderEntry& entry);
-    void Rebind(std::uint64_t reference, std::uint64_t realId);
-    void Forget(std::uint64_t reference);
-
     SimVolume& volume_;
     FolderPlatform& folder_;
-    std::uint64_t mirror_ = 0;
+    MirroredTree tree_;
     bool watching_ = false;
-    std::uint64_t folderId_ = 0;  // the folder's file index when its watch started
-    std::chrono::steady_clock::time_point nextFolderCheck_;
-    std::optional<FolderChange> carried_;             // into the next read
-    StopSignal* stop_ = nullptr;                      // while Run runs: long copies end early
-    std::unordered_map<std::uint64_t, Known> known_;  // by simulated reference
-    std::unordered_map<std::uint64_t, std::uint64_t> byId_;  // real id → simulated reference
+    std::uint64_t folderId_ = 0;        // the folder's file index when its watch started
+    std::int64_t nextFolderCheck_ = 0;  // FILETIME values of the volume's clock
+    std::int64_t nextRestart_ = 0;
+    std::optional<FolderChange> carried_;  // into the next read
+    StopSignal* stop_ = nullptr;           // while a step runs: long work ends early
     std::vector<std::uint8_t> bytes_;
 };

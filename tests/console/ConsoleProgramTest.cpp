@@ -6,14 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <regex>
 #include <thread>
 
 #include "ConsoleTestSupport.h"
+#include "ntfs/Win32Codes.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
-#include "ntfs/Win32Codes.h"
 
 namespace {
 
@@ -55,7 +57,9 @@ protected:
     void Start(const Args& args, std::size_t watches = 1) {
         running_ = std::thread([this, args] {
             code_ = Run(args);
+            const std::lock_guard<std::mutex> lock(endMutex_);
             ended_ = true;
+            endChanged_.notify_all();
         });
         ASSERT_TRUE(host.err.WaitForLines(watches)) << "no watch started";
         CatchUp(c);
@@ -70,10 +74,12 @@ protected:
     }
     // Waits for the program to end by itself; its exit code.
     int Ended() {
-        for (int i = 0; i < 2000 && !ended_; ++i) {
-            std::this_thread::sleep_for(10ms);
+        {
+            std::unique_lock<std::mutex> lock(endMutex_);
+            // The limit only keeps a failing test from hanging.
+            EXPECT_TRUE(endChanged_.wait_for(lock, 30s, [this] { return ended_; }))
+                << "the program did not end";
         }
-        EXPECT_TRUE(ended_) << "the program did not end";
         stop.Set();
         running_.join();
         return code_;
@@ -93,7 +99,9 @@ protected:
 private:
     std::thread running_;
     std::atomic<int> code_{-1};
-    std::atomic<bool> ended_{false};
+    std::mutex endMutex_;
+    std::condition_variable endChanged_;
+    bool ended_ = false;
 };
 
 TEST_F(ConsoleProgramTest, EveryKindOfChangeIsOneLineInTheWindowsFormat) {

@@ -7,10 +7,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Counts its rounds; each round waits on the stop signal as a source's loop does.
 class CountingSource final : public ActivitySource {
@@ -19,24 +19,32 @@ public:
     void Run(StopSignal& stop) override {
         ++runs;
         while (!stop.WaitFor(20)) {
-            ++rounds;
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++rounds_;
+            counted_.notify_all();
         }
         stopped = true;
     }
+    // Until `count` rounds have passed; false after a limit that only keeps a failing test
+    // from hanging.
+    bool WaitForRounds(int count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return counted_.wait_for(lock, std::chrono::seconds(30), [&] { return rounds_ >= count; });
+    }
     std::atomic<int> runs{0};
-    std::atomic<int> rounds{0};
     std::atomic<bool> stopped{false};
+
+private:
+    std::mutex mutex_;
+    std::condition_variable counted_;
+    int rounds_ = 0;
 };
 
 TEST(ActivityPlayer, PlaysTheSourceOnceUntilStoppedAndEndsItPromptly) {
     CountingSource source;
     {
         ActivityPlayer player(source);
-        const auto until = Clock::now() + std::chrono::seconds(10);
-        while (source.rounds < 3 && Clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        EXPECT_GE(source.rounds, 3);
+        EXPECT_TRUE(source.WaitForRounds(3));
         player.Stop();
         EXPECT_TRUE(source.stopped);  // Stop returns after the source's Run has
         player.Stop();                // a second Stop does nothing more

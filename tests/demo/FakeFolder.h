@@ -124,6 +124,10 @@ public:
         const std::lock_guard<std::mutex> lock(mutex_);
         refusedWatches_ = count;
     }
+    int WatchesRefused() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return watchesRefused_;
+    }
     int WatchesStarted() const {
         const std::lock_guard<std::mutex> lock(mutex_);
         return watchesStarted_;
@@ -181,6 +185,7 @@ public:
         }
         if (refusedWatches_ > 0) {
             --refusedWatches_;
+            ++watchesRefused_;
             return false;
         }
         ++watchesStarted_;
@@ -237,6 +242,7 @@ private:
     std::uint64_t folderId_ = 0x0001000000000030ULL;
     int refusedWatches_ = 0;
     int watchesStarted_ = 0;
+    int watchesRefused_ = 0;
     int listings_ = 0;
     int listingsAtFirstWatch_ = -1;
 };

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "FakeFolder.h"
 #include "MirrorTestSupport.h"
 #include "demo/ActivityPlayer.h"
@@ -56,19 +53,25 @@ TEST(FolderMirror, AnUnreadableDirectoryIsLeftEmptyAndTheRestCopied) {
     EXPECT_EQ(TreeOf(volume), (std::vector<std::string>{"locked 16", "open.txt 10 32"}));
 }
 
-// Waits until the mirror holds `expected`, at most ten seconds.
-bool MirrorReaches(const SimVolume& volume, const std::vector<std::string>& expected) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (TreeOf(volume) != expected) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
+// The mirror's steps, as Run takes them, with the volume's clock moved on by hand.
+class MirrorSteps {
+public:
+    MirrorSteps(FolderMirror& mirror, SimVolume& volume) : mirror_(mirror), volume_(volume) {}
+    void Step(int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            mirror_.Step(stop_);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return true;
-}
+    // Past the pause before a watch is started again, or the folder looked at again.
+    void Pause() { volume_.Clock().AdvanceMilliseconds(FolderMirror::kRestartMs); }
 
-TEST(FolderMirror, PlayedItAppliesEachReadAndRescansWhereBytesAreDamaged) {
+private:
+    FolderMirror& mirror_;
+    SimVolume& volume_;
+    StopSignal stop_;
+};
+
+TEST(FolderMirror, EachStepAppliesOneReadAndRescansWhereBytesAreDamaged) {
     FakeFolder folder;
     SimVolume volume;
     FolderMirror mirror(volume, folder);
@@ -80,17 +83,17 @@ TEST(FolderMirror, PlayedItAppliesEachReadAndRescansWhereBytesAreDamaged) {
     std::vector<std::uint8_t> damaged = file_notify::Encode({{FolderAction::kAdded, u"b.txt"}});
     damaged.resize(damaged.size() - 6);
     folder.QueueBytes(damaged);
-    const std::vector<std::string> expected = TreeOf(folder);
     const std::int64_t mark = volume.JournalData()->NextUsn;
-    {
-        const ActivityPlayer player(mirror);
-        EXPECT_TRUE(MirrorReaches(volume, expected));
-    }
+    MirrorSteps steps(mirror, volume);
+    steps.Step();
+    EXPECT_EQ(TreeOf(volume), (std::vector<std::string>{"a.txt 10 32"}));
+    steps.Step();
     EXPECT_TRUE(folder.AllRead());
+    EXPECT_EQ(TreeOf(volume), TreeOf(folder));
     EXPECT_EQ(volume.RecordsSince(mark).size(), 6u);  // two creates, three records each
 }
 
-TEST(FolderMirror, AWatchThatEndsIsStartedAgainAndTheDifferencesApplied) {
+TEST(FolderMirror, AWatchThatEndsIsStartedAgainAfterAPauseAndTheDifferencesApplied) {
     FakeFolder folder;
     folder.PutFile(u"old.txt", 10);
     SimVolume volume;
@@ -100,13 +103,22 @@ TEST(FolderMirror, AWatchThatEndsIsStartedAgainAndTheDifferencesApplied) {
     folder.PutFile(u"new.txt", 10);
     folder.QueueStatus(FolderReadStatus::kFailed);  // the changes' notifications never come
     folder.RefuseWatches(1);                        // and the first restart fails too
-    const std::vector<std::string> expected = TreeOf(folder);
-    {
-        const ActivityPlayer player(mirror);
-        EXPECT_TRUE(MirrorReaches(volume, expected));
-    }
+    MirrorSteps steps(mirror, volume);
+    steps.Step();
+    EXPECT_FALSE(mirror.Watching());
+    steps.Step(3);
+    EXPECT_EQ(folder.WatchesRefused(), 0) << "started again before the pause was over";
+    steps.Pause();
+    steps.Step();  // refused
+    EXPECT_EQ(folder.WatchesRefused(), 1);
+    EXPECT_FALSE(mirror.Watching());
+    steps.Step(3);
+    EXPECT_EQ(folder.WatchesStarted(), 1);
+    steps.Pause();
+    steps.Step();
     EXPECT_EQ(folder.WatchesStarted(), 2);
     EXPECT_TRUE(mirror.Watching());
+    EXPECT_EQ(TreeOf(volume), TreeOf(folder));
 }
 
 TEST(FolderMirror, AFolderDeletedAndMadeAgainUnderItsWatchIsWatchedAfresh) {
@@ -115,16 +127,25 @@ TEST(FolderMirror, AFolderDeletedAndMadeAgainUnderItsWatchIsWatchedAfresh) {
     SimVolume volume;
     FolderMirror mirror(volume, folder);
     mirror.Prepare();
-    const ActivityPlayer player(mirror);
+    MirrorSteps steps(mirror, volume);
     // Deleted with what it held and made again, and the watch says nothing about it (as
     // under Wine).
     folder.RemoveFolder();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    steps.Step(3);
+    EXPECT_TRUE(mirror.Watching()) << "the folder is looked at once a pause has passed";
+    steps.Pause();
+    steps.Step();
+    EXPECT_FALSE(mirror.Watching());
+    steps.Pause();
+    steps.Step();
     EXPECT_EQ(TreeOf(volume), (std::vector<std::string>{"old.txt 10 32"}))
         << "a folder that cannot be listed is left as it was";
     folder.MakeFolderAgain();
     folder.PutFile(u"after.txt", 5);
-    EXPECT_TRUE(MirrorReaches(volume, {"after.txt 5 32"}));
+    steps.Pause();
+    steps.Step();
+    EXPECT_TRUE(mirror.Watching());
+    EXPECT_EQ(TreeOf(volume), (std::vector<std::string>{"after.txt 5 32"}));
 }
 
 TEST(FolderMirror, AnOverflowIsFollowedByARescan) {
@@ -135,21 +156,19 @@ TEST(FolderMirror, AnOverflowIsFollowedByARescan) {
     folder.PutDirectory(u"d");
     folder.PutFile(u"d\\x.txt", 7);
     folder.QueueStatus(FolderReadStatus::kOverflow);
-    const std::vector<std::string> expected = TreeOf(folder);
-    const ActivityPlayer player(mirror);
-    EXPECT_TRUE(MirrorReaches(volume, expected));
+    MirrorSteps(mirror, volume).Step();
+    EXPECT_EQ(TreeOf(volume), TreeOf(folder));
 }
 
-TEST(FolderMirror, StopEndsTheLoopWithinAWait) {
+TEST(FolderMirror, PlayedItStopsWhenAsked) {
     FakeFolder folder;
     SimVolume volume;
     FolderMirror mirror(volume, folder);
     mirror.Prepare();
+    // Its watch lost, so that Run waits to start it again.
+    folder.QueueStatus(FolderReadStatus::kFailed);
     ActivityPlayer player(mirror);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto start = std::chrono::steady_clock::now();
-    player.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    player.Stop();  // returns once Run has: a mirror deaf to the stop hangs the test here
 }
 
 // ---- Through the engine, as the demo's window gets them

@@ -3,11 +3,16 @@
 #include <windows.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "ExecutableFacts.h"
@@ -78,6 +83,82 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// A pipe for a child's standard stream, read on a thread of its own as the child writes,
+// so that a test can wait for what the child says instead of looking again and again.
+class CapturedPipe {
+public:
+    CapturedPipe() {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE read = nullptr;
+        HANDLE write = nullptr;
+        if (CreatePipe(&read, &write, &inherit, 0)) {
+            SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+            read_ = read;
+            write_ = write;
+            reader_ = std::thread([this] { ReadToTheEnd(); });
+        }
+    }
+    CapturedPipe(const CapturedPipe&) = delete;
+    CapturedPipe& operator=(const CapturedPipe&) = delete;
+    ~CapturedPipe() {
+        CloseWriteEnd();
+        if (reader_.joinable()) {
+            reader_.join();  // the child has ended by now: the pipe's end comes
+        }
+        if (read_ != nullptr) {
+            CloseHandle(read_);
+        }
+    }
+
+    // For the child; closed here once the child has its own.
+    HANDLE Handle() const { return write_; }
+    void CloseWriteEnd() {
+        if (write_ != nullptr) {
+            CloseHandle(write_);
+            write_ = nullptr;
+        }
+    }
+    std::string Text() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
+    }
+    // Until the text satisfies `done`, or the child has closed the pipe, or a minute (only
+    // a guard for a failing test) has passed; whether `done` holds.
+    bool WaitFor(const std::function<bool(const std::string&)>& done) const {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::minutes(1), [&] { return ended_ || done(text_); });
+        return done(text_);
+    }
+    // Until the child has closed the pipe; everything it wrote.
+    std::string Rest() const {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::minutes(1), [&] { return ended_; });
+        return text_;
+    }
+
+private:
+    void ReadToTheEnd() {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(read_, buffer, sizeof buffer, &read, nullptr) && read != 0) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            text_.append(buffer, read);
+            changed_.notify_all();
+        }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    HANDLE read_ = nullptr;
+    HANDLE write_ = nullptr;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::string text_;
+    bool ended_ = false;
+    std::thread reader_;
+};
+
 struct Outcome {
     DWORD code = 0xDEAD;
     Lines out;
@@ -85,10 +166,12 @@ struct Outcome {
     std::string rawOut;
 };
 
-// An executable started with `arguments`, its standard output and error in files.
-class Process {
+// An executable started with `arguments`, its standard output and error in files, or in
+// pipes (Stream = CapturedPipe) for a test that waits for what the program says.
+template <typename Stream>
+class ProcessWith {
 public:
-    Process(const char* executable, const std::wstring& arguments, DWORD flags = 0) {
+    ProcessWith(const char* executable, const std::wstring& arguments, DWORD flags = 0) {
         std::wstring command = L"\"" + Wide(executable) + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -99,10 +182,14 @@ public:
         started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
                                   nullptr, &startup, &info_) != FALSE;
         EXPECT_TRUE(started_) << "cannot start " << executable;
+        if constexpr (std::is_same_v<Stream, CapturedPipe>) {
+            out_.CloseWriteEnd();
+            err_.CloseWriteEnd();
+        }
     }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    ~Process() {
+    ProcessWith(const ProcessWith&) = delete;
+    ProcessWith& operator=(const ProcessWith&) = delete;
+    ~ProcessWith() {
         if (started_) {
             TerminateProcess(info_.hProcess, 99);
             WaitForSingleObject(info_.hProcess, INFINITE);
@@ -112,7 +199,8 @@ public:
     }
 
     DWORD Id() const { return info_.dwProcessId; }
-    const TemporaryFile& Err() const { return err_; }
+    const Stream& Out() const { return out_; }
+    const Stream& Err() const { return err_; }
     // Waits for the end (at most a minute: then the process is ended and the test fails).
     Outcome Wait() {
         Outcome outcome;
@@ -125,18 +213,25 @@ public:
             WaitForSingleObject(info_.hProcess, INFINITE);
         }
         GetExitCodeProcess(info_.hProcess, &outcome.code);
-        outcome.rawOut = out_.Text();
+        if constexpr (std::is_same_v<Stream, CapturedPipe>) {
+            outcome.rawOut = out_.Rest();
+            outcome.err = SplitCrLf(err_.Rest());
+        } else {
+            outcome.rawOut = out_.Text();
+            outcome.err = SplitCrLf(err_.Text());
+        }
         outcome.out = SplitCrLf(outcome.rawOut);
-        outcome.err = SplitCrLf(err_.Text());
         return outcome;
     }
 
 private:
-    TemporaryFile out_;
-    TemporaryFile err_;
+    Stream out_;
+    Stream err_;
     PROCESS_INFORMATION info_{};
     bool started_ = false;
 };
+using Process = ProcessWith<TemporaryFile>;
+using WatchedProcess = ProcessWith<CapturedPipe>;
 
 Outcome RunExecutable(const char* executable, const std::wstring& arguments) {
     return Process(executable, arguments).Wait();
@@ -290,15 +385,15 @@ TEST(ConsoleDemo, CtrlCStopsEveryWatchAndEndsWithZero) {
     // A console of its own, shared with the program; Ctrl+C is typed into it.
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
-    Process program(CONSOLE_DEMO_EXE, L"C:\\demo D:\\ C:\\Users");
+    WatchedProcess program(CONSOLE_DEMO_EXE, L"C:\\demo D:\\ C:\\Users");
     SetConsoleCtrlHandler(IgnoreControlKeys, TRUE);
-    bool started = false;
-    for (int i = 0; i < 400 && !started; ++i) {
-        started = program.Err().Text().find("D:") != std::string::npos;
-        Sleep(50);
-    }
-    ASSERT_TRUE(started) << program.Err().Text();
-    Sleep(2000);  // a line or two
+    ASSERT_TRUE(program.Err().WaitFor([](const std::string& text) {
+        return text.find("D:") != std::string::npos;
+    })) << program.Err().Text();
+    // A change line or two first.
+    ASSERT_TRUE(program.Out().WaitFor([](const std::string& text) {
+        return text.find("\r\n") != std::string::npos;
+    })) << program.Out().Text();
     HANDLE input =
         CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -371,13 +466,11 @@ private:
 TEST(ConsoleDemo, MirrorsAFolderGivenBeforeItsOwnArguments) {
     TemporaryFolder folder;
     folder.MakeFile(L"old.txt");  // there before the watch: no line
-    Process program(CONSOLE_DEMO_EXE, L"--mirror \"" + folder.Path() + L"\" --count 1 C:\\demo");
-    bool started = false;
-    for (int i = 0; i < 400 && !started; ++i) {
-        started = program.Err().Text().find("开始监控") != std::string::npos;
-        Sleep(50);
-    }
-    ASSERT_TRUE(started) << program.Err().Text();
+    WatchedProcess program(CONSOLE_DEMO_EXE,
+                           L"--mirror \"" + folder.Path() + L"\" --count 1 C:\\demo");
+    ASSERT_TRUE(program.Err().WaitFor([](const std::string& text) {
+        return text.find("开始监控") != std::string::npos;
+    })) << program.Err().Text();
     folder.MakeFile(L"new.txt");
     const Outcome run = program.Wait();
     EXPECT_EQ(run.code, 0u);
