@@ -21,9 +21,13 @@ VolumeJournalWatcher::~VolumeJournalWatcher() {
 }
 
 bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watchedPaths,
-                                WatcherSlots slotsToUse) {
+                                WatcherSlots slotsToUse,
+                                std::optional<JournalPosition> resumeFrom) {
     Stop();
     refusal = OpenRefusal::None;
+    resumeFrom_ = resumeFrom;
+    removalRequested_ = false;
+    endedBy_ = 0;
 
     rootPath.Empty();
     rootPath.AppendChar(driveLetter);
@@ -75,11 +79,15 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
 
     stopEvent.Reset();
     slots = std::move(slotsToUse);
+    positionJournal_ = journalData.UsnJournalID;
+    positionUsn_ = passStartUsn;
     const bool started = worker.Start([this] {
-        if (watchedDirs) {
-            RunWorker();
-        } else {
-            RunJournalLoop();
+        std::optional<WatchEnd> end = watchedDirs ? RunWorker() : RunJournalLoop();
+        if (!end && removalRequested_) {
+            end = WatchEnd::kRemovalRequested;
+        }
+        if (end) {
+            ReportEnd(*end);
         }
     });
     if (!started) {
@@ -101,16 +109,68 @@ void VolumeJournalWatcher::Stop() {
     slots = WatcherSlots{};
 }
 
+void VolumeJournalWatcher::StopForRemoval() {
+    if (worker.Running()) {
+        removalRequested_ = true;  // before the stop, so that the worker's way out sees it
+    }
+    Stop();
+}
+
+std::optional<WatchEnd> VolumeJournalWatcher::EndedBy() const {
+    const int end = endedBy_.load();
+    return end == 0 ? std::nullopt : std::optional<WatchEnd>(static_cast<WatchEnd>(end));
+}
+
+JournalPosition VolumeJournalWatcher::Position() const {
+    return {positionJournal_.load(), positionUsn_.load()};
+}
+
+void VolumeJournalWatcher::NoteProgress(std::int64_t usn) {
+    positionJournal_ = journalData.UsnJournalID;
+    positionUsn_ = usn;
+}
+
+void VolumeJournalWatcher::ReportGap(JournalGap reason, std::int64_t firstLostUsn,
+                                     std::int64_t resumeUsn) {
+    if (slots.OnGap) {
+        CWString root = rootPath;
+        slots.OnGap(root, reason, firstLostUsn, resumeUsn);
+    }
+}
+
+void VolumeJournalWatcher::NoteDropsBeforeTheFirstRecord(const std::uint8_t* batch,
+                                                         std::uint32_t bytes) {
+    // Asked from Usn 0, the start of a journal that had written nothing when the watch
+    // began, the volume answers from the oldest record it keeps: one past 0 means that the
+    // records before it were dropped before they could be read (no error says so).
+    ntfs::UsnRecordV2 first;
+    if (bytes > 8 &&
+        ntfs::DecodeWalkable(batch + 8, bytes - 8, first) == ntfs::RecordCheck::kRecord &&
+        first.Usn() > 0) {
+        ReportGap(JournalGap::kOverwritten, 0, first.Usn());
+    }
+}
+
+void VolumeJournalWatcher::ReportEnd(WatchEnd reason) {
+    endedBy_ = static_cast<int>(reason);
+    if (slots.OnEnded) {
+        CWString root = rootPath;
+        slots.OnEnded(root, reason);
+    }
+}
+
 std::uint64_t VolumeJournalWatcher::CurrentWatchStart() const {
     return static_cast<std::uint64_t>(
         ntfs::kUnixEpochAsFileTime + platform.CurrentUnixSeconds() * ntfs::kFileTimeTicksPerSecond);
 }
 
 bool VolumeJournalWatcher::OpenJournal() {
-    return QueryOrCreateJournal() == JournalAnswer::kReady;
+    std::uint32_t error = 0;
+    return QueryOrCreateJournal(error) == JournalAnswer::kReady;
 }
 
-VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal() {
+VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal(
+    std::uint32_t& error) {
     if (!volume.IsOpen()) {
         return JournalAnswer::kFailed;
     }
@@ -123,9 +183,10 @@ VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal()
                                         &queried, sizeof queried, returned);
     };
     bool ready = query();
-    std::uint32_t error = ready ? 0 : platform.LastError();
+    error = ready ? 0 : platform.LastError();
     if (!ready && error == ntfs::kErrorJournalNotActive) {
-        const ntfs::CreateUsnJournalData create{0, 0};
+        // Sizes of its own: for 0 and 0 the documentation defines nothing.
+        const ntfs::CreateUsnJournalData create{kJournalMaximumSize, kJournalAllocationDelta};
         ready = platform.DeviceIoControl(volume.Get(), ntfs::kFsctlCreateUsnJournal, &create,
                                          sizeof create, nullptr, 0, returned) &&
                 query();
@@ -141,16 +202,16 @@ VolumeJournalWatcher::JournalAnswer VolumeJournalWatcher::QueryOrCreateJournal()
     return JournalAnswer::kReady;
 }
 
-void VolumeJournalWatcher::RunWorker() {
+std::optional<WatchEnd> VolumeJournalWatcher::RunWorker() {
     if (!volume.IsOpen()) {
-        return;
+        return std::nullopt;
     }
     parentIndex = std::make_unique<FileRecordIndex>();
     BuildParentIndex();
     if (stopEvent.IsSet()) {
-        return;  // stopped while enumerating: the watch never began
+        return std::nullopt;  // stopped while enumerating: the watch never began
     }
-    RunJournalLoop();
+    return RunJournalLoop();
 }
 
 void VolumeJournalWatcher::BuildParentIndex() {
@@ -169,9 +230,25 @@ bool VolumeJournalWatcher::ReadJournal(ntfs::ReadUsnJournalDataV0& request, std:
     return true;
 }
 
-void VolumeJournalWatcher::RunJournalLoop() {
+std::int64_t VolumeJournalWatcher::FirstReadUsn() {
+    if (!resumeFrom_) {
+        return passStartUsn;  // the journal's next record when the watch began
+    }
+    const JournalPosition from = *resumeFrom_;
+    if (from.journalId != journalData.UsnJournalID) {
+        ReportGap(JournalGap::kReplaced, from.usn, journalData.FirstUsn);
+        return journalData.FirstUsn;
+    }
+    if (from.usn < journalData.FirstUsn) {
+        ReportGap(JournalGap::kOverwrittenWhileAway, from.usn, journalData.FirstUsn);
+        return journalData.FirstUsn;
+    }
+    return std::min(from.usn, journalData.NextUsn);  // no further than the journal has come
+}
+
+std::optional<WatchEnd> VolumeJournalWatcher::RunJournalLoop() {
     if (!volume.IsOpen()) {
-        return;
+        return std::nullopt;
     }
     if (slots.OnStarted) {
         slots.OnStarted();
@@ -182,13 +259,10 @@ void VolumeJournalWatcher::RunJournalLoop() {
     std::vector<std::uint8_t> buffer(kReadBufferSize, 0);
     ntfs::ReadUsnJournalDataV0 request{};
     request.ReasonMask = 0xFFFFFFFF;
-
-    auto beginPass = [&] {
-        std::fill(buffer.begin(), buffer.end(), 0);
-        request.StartUsn = 0;
-        classifier.BeginPass();
-    };
-    beginPass();
+    request.StartUsn = FirstReadUsn();
+    passStartUsn = request.StartUsn;
+    NoteProgress(request.StartUsn);
+    classifier.BeginPass();
     bool recovered = false;  // the last read was the first one after a recovery
 
     for (;;) {
@@ -196,57 +270,78 @@ void VolumeJournalWatcher::RunJournalLoop() {
         if (ReadJournal(request, buffer.data(), returned)) {
             recovered = false;
             const std::uint32_t remaining = returned >= 8 ? returned - 8 : 0;
+            if (request.StartUsn == 0) {
+                NoteDropsBeforeTheFirstRecord(buffer.data(), returned);
+            }
             if (stopEvent.WaitFor(remaining == 0 ? idleWaitMs : 0)) {
-                return;
+                return std::nullopt;
             }
             // A stop during the walk ends the reporting at once: a handler may take long
             // (it may be waiting for the window's thread), and nobody wants the rest.
-            journal::WalkBatch(buffer.data(), returned, static_cast<std::int64_t>(watchStart),
-                               passStartUsn, [&](const ntfs::UsnRecordV2& record) {
-                                   if (!stopEvent.IsSet()) {
-                                       classifier.ClassifyRecord(record);
+            bool walkedWhole = true;
+            journal::WalkBatch(buffer.data(), returned, INT64_MAX, passStartUsn,
+                               [&](const ntfs::UsnRecordV2& record) {
+                                   if (stopEvent.IsSet()) {
+                                       walkedWhole = false;
+                                       return;
                                    }
+                                   classifier.ClassifyRecord(record);
                                });
             if (returned >= 8) {
                 request.StartUsn = static_cast<std::int64_t>(ntfs::ReadU64(buffer.data()));
+                if (walkedWhole) {
+                    NoteProgress(request.StartUsn);
+                }
             }
             continue;
         }
+        const std::uint32_t readError = platform.LastError();
 
         // A read failed. When the first read after a recovery fails too, pause before
         // trying again so that a failure that persists does not spin a core.
         if (recovered && stopEvent.WaitFor(idleWaitMs)) {
-            return;
+            return std::nullopt;
         }
         if (stopEvent.IsSet()) {
-            return;
+            return std::nullopt;
         }
         const std::uint64_t previousId = journalData.UsnJournalID;
-        const std::uint64_t previousStart = watchStart;
-        const std::int64_t previousStartUsn = passStartUsn;
         for (;;) {
-            const JournalAnswer answer = QueryOrCreateJournal();
+            std::uint32_t queryError = 0;
+            const JournalAnswer answer = QueryOrCreateJournal(queryError);
             if (answer == JournalAnswer::kReady) {
                 break;
             }
+            if (stopEvent.IsSet()) {
+                return std::nullopt;  // the owner closed the volume: no notice for a stop
+            }
             if (answer == JournalAnswer::kFailed) {
-                return;  // the volume or its journal is gone for good
+                return IsVolumeGoneError(readError) || IsVolumeGoneError(queryError)
+                           ? WatchEnd::kVolumeGone
+                           : WatchEnd::kJournalUnavailable;
             }
             // Someone deleted the journal and NTFS is still at it, which may take long on
             // a large volume: wait and ask again, for as long as it lasts.
             if (stopEvent.WaitFor(idleWaitMs)) {
-                return;
+                return std::nullopt;
             }
         }
         recovered = true;
         if (journalData.UsnJournalID == previousId) {
-            // The same journal dropped records the reader had not reached: go on from the
-            // oldest it still keeps, with the same start and held renames.
-            request.StartUsn = std::max(request.StartUsn, journalData.FirstUsn);
-            watchStart = previousStart;
-            passStartUsn = previousStartUsn;
+            // The same journal: when it dropped records the reader had not reached, that
+            // is said once, and reading goes on from the oldest it still keeps.
+            if (request.StartUsn < journalData.FirstUsn) {
+                ReportGap(JournalGap::kOverwritten, request.StartUsn, journalData.FirstUsn);
+                request.StartUsn = journalData.FirstUsn;
+            }
         } else {
-            beginPass();  // a new journal: read it from its first record, from now on
+            // A new journal: everything in it came after the old one, so all of it is read,
+            // from its first record; the old names held belonged to the old one.
+            ReportGap(JournalGap::kReplaced, request.StartUsn, journalData.FirstUsn);
+            request.StartUsn = journalData.FirstUsn;
+            classifier.BeginPass();
         }
+        passStartUsn = request.StartUsn;
+        NoteProgress(request.StartUsn);
     }
 }

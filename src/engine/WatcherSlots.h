@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "engine/WatchNotices.h"
 #include "ntfs/JournalRecords.h"
 #include "runtime/text/CWString.h"
 
@@ -23,7 +24,8 @@ struct FileTime {
 
 // The engine's whole outward interface: one callable per kind of notification, called on
 // the worker thread. Texts are the worker's working texts, valid during the call only.
-// Results are ignored. An empty slot skips its notification.
+// Results are ignored. An empty slot skips its notification. The nine change slots come
+// first; the two notices about the watch itself after them.
 struct WatcherSlots {
     using NameSlot =
         std::function<int(CWString& name, CWString& dir, FileTime& time, int attributes)>;
@@ -45,4 +47,11 @@ struct WatcherSlots {
     MoveSlot OnMoved;
     ReasonSlot OnAttributesChanged;
     ReasonSlot OnOtherChange;
+    // Records the reader had not reached are gone (root: the volume's root, "C:\"). For a
+    // wrap, [firstLostUsn, resumeUsn) is what was lost; reading goes on at resumeUsn.
+    std::function<int(CWString& root, JournalGap reason, std::int64_t firstLostUsn,
+                      std::int64_t resumeUsn)>
+        OnGap;
+    // The watch ended by itself; the worker returns right after. Once per watch at most.
+    std::function<int(CWString& root, WatchEnd reason)> OnEnded;
 };

@@ -45,6 +45,8 @@ void FileChangeMonitor::StopAll() {
 }
 
 void FileChangeMonitor::UnbindAll() {
+    WatchEnded.Bind(nullptr, nullptr);
+    JournalGap.Bind(nullptr, nullptr);
     FileOtherChange.Bind(nullptr, nullptr);
     FileAttributesChanged.Bind(nullptr, nullptr);
     FileMoved.Bind(nullptr, nullptr);
@@ -93,6 +95,14 @@ WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
                                                     FileTime&, int) mutable {
         return RaiseFileOtherChange(drive, name, dir, reasons);
     };
+    slots.OnGap = [this, drive = driveText](CWString& root, ::JournalGap reason,
+                                            std::int64_t firstLostUsn,
+                                            std::int64_t resumeUsn) mutable {
+        return RaiseJournalGap(drive, root, static_cast<int>(reason), firstLostUsn, resumeUsn);
+    };
+    slots.OnEnded = [this, drive = driveText](CWString& root, WatchEnd reason) mutable {
+        return RaiseWatchEnded(drive, root, static_cast<int>(reason));
+    };
     return slots;
 }
 
@@ -131,6 +141,28 @@ void FileChangeMonitor::StopWatch(char16_t driveLetter) {
     if (std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(driveLetter)) {
         engine->Stop();
     }
+}
+
+bool FileChangeMonitor::StopWatchForRemoval(PlatformHandle volume) {
+    for (const auto& [letter, engine] : watchers) {
+        if (engine->VolumeOpen() && engine->VolumeHandle() == volume) {
+            // Stays in the map, ended, until StopWatch: its owner learns of the end from
+            // the notice, as of any other end.
+            engine->StopForRemoval();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FileChangeMonitor::HasEnded(char16_t driveLetter) const {
+    const auto it = watchers.find(driveLetter);
+    return it != watchers.end() && it->second->EndedBy().has_value();
+}
+
+PlatformHandle FileChangeMonitor::VolumeOf(char16_t driveLetter) const {
+    const auto it = watchers.find(driveLetter);
+    return it == watchers.end() ? kInvalidPlatformHandle : it->second->VolumeHandle();
 }
 
 int FileChangeMonitor::RaiseWatchStarted(CWString& drive) {
@@ -172,4 +204,13 @@ int FileChangeMonitor::RaiseFileAttributesChanged(CWString& drive, CWString& nam
 int FileChangeMonitor::RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir,
                                             int reasons) {
     return FileOtherChange.Raise(this, drive, name, dir, reasons);
+}
+
+int FileChangeMonitor::RaiseJournalGap(CWString& drive, CWString& root, int reason,
+                                       std::int64_t firstLostUsn, std::int64_t resumeUsn) {
+    return JournalGap.Raise(this, drive, root, reason, firstLostUsn, resumeUsn);
+}
+
+int FileChangeMonitor::RaiseWatchEnded(CWString& drive, CWString& root, int reason) {
+    return WatchEnded.Raise(this, drive, root, reason);
 }

@@ -37,6 +37,16 @@ public:
     OpenRefusal LastRefusal() const { return lastRefusal; }
     // Ends the watch of driveLetter, if there is one, and destroys its engine.
     void StopWatch(char16_t driveLetter);
+    // The system asks to remove the device of the volume opened as `volume`: the watch on
+    // it ends, saying why (WatchEnded), and its volume is closed so that the removal can go
+    // on. False when no watch has that volume open.
+    bool StopWatchForRemoval(PlatformHandle volume);
+    // Whether the watch of driveLetter has ended by itself (its engine stays until
+    // StopWatch).
+    bool HasEnded(char16_t driveLetter) const;
+    // The volume handle of driveLetter's watch, for a notice of its device's removal;
+    // kInvalidPlatformHandle without one.
+    PlatformHandle VolumeOf(char16_t driveLetter) const;
     bool IsWatching(char16_t driveLetter) const { return watchers.count(driveLetter) != 0; }
     std::size_t WatchCount() const { return watchers.size(); }
 
@@ -51,6 +61,9 @@ public:
                        CWString& newDir);
     int RaiseFileAttributesChanged(CWString& drive, CWString& name, CWString& dir, int reasons);
     int RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir, int reasons);
+    int RaiseJournalGap(CWString& drive, CWString& root, int reason, std::int64_t firstLostUsn,
+                        std::int64_t resumeUsn);
+    int RaiseWatchEnded(CWString& drive, CWString& root, int reason);
 
 private:
     WatcherSlots MakeSlots(const CWString& driveText);
@@ -73,4 +86,9 @@ public:
     EventSlot<CWString&, CWString&, CWString&, CWString&, CWString&> FileMoved;
     EventSlot<CWString&, CWString&, CWString&, int> FileAttributesChanged;
     EventSlot<CWString&, CWString&, CWString&, int> FileOtherChange;
+    // Notices about a watch itself, beside the nine: records gone before they were read
+    // (reason a JournalGap), and a watch that ended by itself (reason a WatchEnd). root is
+    // the volume's root, "C:\".
+    EventSlot<CWString&, CWString&, int, std::int64_t, std::int64_t> JournalGap;
+    EventSlot<CWString&, CWString&, int> WatchEnded;
 };

@@ -8,9 +8,34 @@
 namespace {
 
 constexpr std::array<std::string_view, kChangeKindCount> kSlotNames = {
-    "OnCreated",  "OnDeleted",           "OnContentChanged", "OnRenamed", "OnRecycled",
-    "OnMoved",    "OnAttributesChanged", "OnOtherChange",    "OnStarted",
+    "OnCreated", "OnDeleted",           "OnContentChanged", "OnRenamed", "OnRecycled",
+    "OnMoved",   "OnAttributesChanged", "OnOtherChange",    "OnStarted", "OnGap",
+    "OnEnded",
 };
+
+std::string_view GapName(int why) {
+    switch (static_cast<JournalGap>(why)) {
+        case JournalGap::kOverwritten:
+            return "overwritten";
+        case JournalGap::kReplaced:
+            return "replaced";
+        case JournalGap::kOverwrittenWhileAway:
+            return "overwrittenWhileAway";
+    }
+    return "unknown";
+}
+
+std::string_view EndName(int why) {
+    switch (static_cast<WatchEnd>(why)) {
+        case WatchEnd::kVolumeGone:
+            return "volumeGone";
+        case WatchEnd::kJournalUnavailable:
+            return "journalUnavailable";
+        case WatchEnd::kRemovalRequested:
+            return "removalRequested";
+    }
+    return "unknown";
+}
 
 }  // namespace
 
@@ -23,6 +48,14 @@ std::string ChangeJsonLine(const FileChange& change) {
     switch (change.kind) {
         case ChangeKind::Started:
             return line.Text();
+        case ChangeKind::Gap:
+            return line.Add("root", change.dir)
+                .Add("reason", GapName(change.why))
+                .Add("firstLostUsn", change.firstLostUsn)
+                .Add("resumeUsn", change.resumeUsn)
+                .Text();
+        case ChangeKind::Ended:
+            return line.Add("root", change.dir).Add("reason", EndName(change.why)).Text();
         case ChangeKind::Renamed:
             line.Add("oldName", change.oldName).Add("newName", change.name).Add("dir", change.dir);
             break;

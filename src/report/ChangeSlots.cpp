@@ -82,6 +82,18 @@ WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
                          .attributes = static_cast<std::uint32_t>(attributes)});
         };
     }
+    slots.OnGap = [send](CWString& root, JournalGap reason, std::int64_t firstLostUsn,
+                         std::int64_t resumeUsn) {
+        return send({.kind = ChangeKind::Gap,
+                     .dir = Text(root),
+                     .why = static_cast<int>(reason),
+                     .firstLostUsn = firstLostUsn,
+                     .resumeUsn = resumeUsn});
+    };
+    slots.OnEnded = [send](CWString& root, WatchEnd reason) {
+        return send(
+            {.kind = ChangeKind::Ended, .dir = Text(root), .why = static_cast<int>(reason)});
+    };
     if (want(ChangeKind::AttributesChanged)) {
         slots.OnAttributesChanged = withReasons(ChangeKind::AttributesChanged);
     }

@@ -21,6 +21,9 @@ bool JournalReadProbe::DeviceIoControl(PlatformHandle volume, std::uint32_t code
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++reads_;
+        if (ok && returned > 8) {
+            recordBytes_ += returned - 8;
+        }
         if (ok && returned == 8 && out != nullptr) {
             std::int64_t next;
             std::memcpy(&next, out, sizeof next);
@@ -43,4 +46,9 @@ bool JournalReadProbe::WaitCaughtUp(std::int64_t usn, std::chrono::milliseconds 
 std::uint64_t JournalReadProbe::ReadCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return reads_;
+}
+
+std::uint64_t JournalReadProbe::RecordBytesRead() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recordBytes_;
 }

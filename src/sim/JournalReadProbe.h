@@ -20,6 +20,8 @@ public:
     bool WaitCaughtUp(std::int64_t usn,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
     std::uint64_t ReadCount() const;
+    // The bytes of records the reads have returned, beyond their 8-byte next Usn.
+    std::uint64_t RecordBytesRead() const;
 
     bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
@@ -29,6 +31,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::uint64_t reads_ = 0;
+    std::uint64_t recordBytes_ = 0;
     std::uint64_t readsStarted_ = 0;
     // The last empty answer: its next USN and the number of the read that gave it.
     std::int64_t lastEmptyNextUsn_ = -1;

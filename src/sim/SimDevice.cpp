@@ -41,6 +41,7 @@ std::uint32_t SimDevice::Answer(std::uint32_t code, const std::uint8_t* in, std:
                 return win32::kErrorInvalidParameter;
             }
             const auto request = ntfs::ReadStruct<ntfs::CreateUsnJournalData>(in);
+            lastCreate_ = request;
             CreateJournal(request.MaximumSize, request.AllocationDelta);
             return win32::kErrorSuccess;
         }

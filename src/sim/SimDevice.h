@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/VolumePlatform.h"
 #include "sim/SimNtfs.h"
@@ -27,8 +28,12 @@ public:
     std::int32_t QueryNameById(std::uint64_t fileId, void* buffer, std::uint32_t size,
                                std::uint32_t desiredAccess) const;
 
+    // The sizes the last FSCTL_CREATE_USN_JOURNAL asked for.
+    std::optional<ntfs::CreateUsnJournalData> LastCreateRequest() const { return lastCreate_; }
+
 private:
     std::uint32_t DeleteJournal(const std::uint8_t* in, std::uint32_t inSize);
 
     SimNtfs& model_;
+    std::optional<ntfs::CreateUsnJournalData> lastCreate_;
 };

@@ -287,6 +287,10 @@ std::uint64_t SimVolume::RequestCount(std::uint32_t code) const {
     });
 }
 
+std::optional<ntfs::CreateUsnJournalData> SimVolume::LastJournalCreateRequest() const {
+    return Locked([&] { return device_.LastCreateRequest(); });
+}
+
 // ---- The device
 
 bool SimVolume::DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inSize, void* out,

@@ -158,6 +158,8 @@ public:
     // lets a test count, pace or block requests.
     void SetRequestHook(std::function<void(std::uint32_t code)> hook);
     std::uint64_t RequestCount(std::uint32_t code) const;
+    // The sizes the last FSCTL_CREATE_USN_JOURNAL on the device asked for.
+    std::optional<ntfs::CreateUsnJournalData> LastJournalCreateRequest() const;
 
     // ---- The device, as the platform reaches it
     // DeviceIoControl on the volume: answers success; `error` gets the Win32 error code.

@@ -24,21 +24,39 @@ SimRecord CloseRecord(std::uint64_t file, std::int64_t stamp, const char16_t* na
     return r;
 }
 
-TEST_F(EngineTest, RecordsOlderThanTheWatchStartAreDroppedThoseOfItsSecondKept) {
-    const std::int64_t start = SimClock::FromUnixSeconds(1700000000);
-    platform.Clock().Set(start - 10 * kSecond);
-    volume.MakeFile(SimVolume::kRoot, u"before.txt");
+// What is new is told by the journal's sequence: the watch begins at the journal's next
+// record, so nothing the journal held is read or reported, whatever the records' stamps
+// and the clock say (a clock hours behind, as after a flat CMOS battery or a hardware
+// clock kept in UTC, stamps fresh records earlier than old ones).
+struct ClockCase {
+    const char* name;
+    std::int64_t clockAtStart;  // from the last old record's stamp
+};
+
+class WatchStart : public EngineTest, public ::testing::WithParamInterface<ClockCase> {};
+
+TEST_P(WatchStart, ReadsNoRecordTheJournalHeldWhateverTheClockSays) {
+    const std::int64_t now = SimClock::FromUnixSeconds(1700000000);
+    platform.Clock().Set(now);
+    for (int i = 0; i < 50; ++i) {
+        volume.MakeFile(SimVolume::kRoot, u"old" + FromUtf8(std::to_string(i)) + u".txt", 10);
+    }
     volume.AppendRecord(
-        CloseRecord(ntfs::MakeFileReference(900, 1), start - 1, u"just-before.txt"));
-    volume.AppendRecord(
-        CloseRecord(ntfs::MakeFileReference(901, 1), start + 1000, u"same-second.txt"));
-    platform.Clock().Set(start + 7 * kSecond / 10);  // the watch starts at .7 s
+        CloseRecord(ntfs::MakeFileReference(900, 1), now + 3600 * kSecond, u"stamped-later.txt"));
+    platform.Clock().Set(now + GetParam().clockAtStart);
     ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
-    volume.MakeFile(SimVolume::kRoot, u"after.txt");
     CatchUp();
-    EXPECT_EQ(log.Changes(),
-              (std::vector<std::string>{"Content C:\\|same-second.txt", "Created C:\\|after.txt"}));
+    EXPECT_EQ(probe.RecordBytesRead(), 0u) << "the start read records the journal held";
+    volume.MakeFile(SimVolume::kRoot, u"new.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|new.txt"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, WatchStart,
+                         ::testing::Values(ClockCase{"in_time", 10 * kSecond},
+                                           ClockCase{"eight_hours_behind", -8 * 3600 * kSecond},
+                                           ClockCase{"a_day_ahead", 86400 * kSecond}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The clock set back during a watch (by hand, or by a large correction): what is written
 // from then on is still new, whatever its time stamp says.
@@ -111,22 +129,23 @@ TEST_F(EngineTest, AStopDuringTheIdleWaitHandsNothingFurtherOn) {
 
 class JournalReplaced : public EngineTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(JournalReplaced, ANewJournalStartsANewPassFromNow) {
+TEST_P(JournalReplaced, IsSaidAndReadFromItsFirstRecord) {
     const bool deleteOnly = GetParam();
     ASSERT_TRUE(Open());
     volume.MakeFile(SimVolume::kRoot, u"first.txt");
     CatchUp();
     const std::int64_t oldStart = static_cast<std::int64_t>(watcher.WatchStart());
+    const std::int64_t oldNext = volume.JournalData()->NextUsn;
     platform.Clock().Advance(100 * kSecond);
     gate.CloseAndWaitForTheReader();
     if (deleteOnly) {
         volume.DeleteJournal();  // the engine's recovery creates it again
     } else {
         volume.RecreateJournal();
-        // In the new journal before the recovery, stamped after the first watch start:
-        // no longer wanted.
+        // In the new journal before the recovery, stamped before the first watch start:
+        // a change made since the old journal went, reported whatever its stamp.
         volume.AppendRecord(
-            CloseRecord(ntfs::MakeFileReference(950, 1), oldStart + 10 * kSecond, u"stale.txt"));
+            CloseRecord(ntfs::MakeFileReference(950, 1), oldStart - 10 * kSecond, u"early.txt"));
     }
     pauses.Hold();
     gate.Open();
@@ -137,11 +156,16 @@ TEST_P(JournalReplaced, ANewJournalStartsANewPassFromNow) {
     CatchUp();
     volume.MakeFile(SimVolume::kRoot, u"second.txt");
     CatchUp();
-    EXPECT_EQ(log.Changes(),
-              (std::vector<std::string>{"Created C:\\|first.txt", "Created C:\\|second.txt"}));
+    const std::string gap = "Gap replaced " + std::to_string(oldNext) + ".." +
+                            std::to_string(watcher.JournalData().FirstUsn);
+    std::vector<std::string> expected{"Created C:\\|first.txt", gap};
+    if (!deleteOnly) {
+        expected.push_back("Content C:\\|early.txt");
+    }
+    expected.push_back("Created C:\\|second.txt");
+    EXPECT_EQ(log.Changes(), expected);
     EXPECT_EQ(log.Count("Started"), 1);
     watcher.Stop();
-    EXPECT_GT(static_cast<std::int64_t>(watcher.WatchStart()), oldStart);
     EXPECT_EQ(watcher.JournalData().UsnJournalID, volume.JournalData()->UsnJournalID);
 }
 
@@ -189,8 +213,11 @@ TEST_P(JournalBeingDeleted, IsWaitedForAndItsSuccessorReadAsANewPass) {
     CatchUp();
     volume.MakeFile(SimVolume::kRoot, u"after.txt");
     CatchUp();
-    EXPECT_EQ(log.Changes(),
-              (std::vector<std::string>{"Created C:\\|before.txt", "Created C:\\|after.txt"}));
+    const std::vector<std::string> changes = log.Changes();
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0], "Created C:\\|before.txt");
+    EXPECT_EQ(changes[1].rfind("Gap replaced ", 0), 0u) << changes[1];
+    EXPECT_EQ(changes[2], "Created C:\\|after.txt");
     EXPECT_EQ(log.Count("Started"), 1);
 }
 
@@ -222,11 +249,13 @@ TEST_F(EngineTest, AReaderThatFellBehindAWrappingJournalLosesNothingItStillHolds
         firstUsnOf.push_back(volume.JournalData()->NextUsn);
         volume.MakeFile(SimVolume::kRoot, u"f" + FromUtf8(std::to_string(i)) + u".txt");
     }
-    volume.DropRecordsBefore(firstUsnOf[15]);  // the journal wrapped over f A..f O
+    volume.DropRecordsBefore(firstUsnOf[15]);  // the journal wrapped over f0..f14
     gate.Open();
     CatchUp();
     watcher.Stop();
-    std::vector<std::string> expected;
+    // Said once, with the Usn range lost.
+    std::vector<std::string> expected{"Gap overwritten " + std::to_string(firstUsnOf[0]) + ".." +
+                                      std::to_string(firstUsnOf[15])};
     for (int i = 15; i < 40; ++i) {
         expected.push_back("Created C:\\|f" + std::to_string(i) + ".txt");
     }
@@ -234,7 +263,7 @@ TEST_F(EngineTest, AReaderThatFellBehindAWrappingJournalLosesNothingItStillHolds
     EXPECT_EQ(watcher.WatchStart(), start) << "the same journal keeps the watch start";
 }
 
-TEST_F(EngineTest, ARemovedVolumeEndsTheWorker) {
+TEST_F(EngineTest, ARemovedVolumeEndsTheWorkerAndSaysSo) {
     ASSERT_TRUE(Open());
     pauses.Hold();
     ASSERT_TRUE(pauses.AwaitPause());
@@ -248,13 +277,17 @@ TEST_F(EngineTest, ARemovedVolumeEndsTheWorker) {
     // The read fails, the query tells that the volume is gone; the worker ends there. One
     // that asked again would have to read or to pause first, and both are counted.
     const bool asked = queried.Wait();
+    const bool said = log.WaitForCount(2);  // Started, then the end
     watcher.Stop();
     ASSERT_TRUE(asked) << "the worker did not look for the journal after the failed read";
+    ASSERT_TRUE(said) << "the worker ended without a word";
     EXPECT_EQ(count(ntfs::kFsctlReadUsnJournal), reads + 1) << "the worker asked the volume again";
     EXPECT_EQ(count(ntfs::kFsctlQueryUsnJournal), queries + 1);
     EXPECT_EQ(count(ntfs::kFsctlCreateUsnJournal), 0u);
     EXPECT_EQ(pauses.PausesBegun(), pausesBefore) << "the worker waited to ask again";
     EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+    EXPECT_EQ(log.Changes(), std::vector<std::string>{"Ended volumeGone"});
+    EXPECT_EQ(watcher.EndedBy(), WatchEnd::kVolumeGone);
 }
 
 // A read that fails again right after a recovery is followed by the idle wait before the

@@ -9,7 +9,8 @@
 
 // The engine's calls in the short form the engine tests expect: the slot's short name,
 // then its text arguments joined by '|' ("Created C:\data\|a.txt",
-// "Renamed a.txt|b.txt|C:\data\"), and the reason mask in hex for the kinds that carry one.
+// "Renamed a.txt|b.txt|C:\data\"), and the reason mask in hex for the kinds that carry one;
+// notices by their reason ("Gap overwritten 4096..8192", "Ended volumeGone").
 class SlotLog {
 public:
     WatcherSlots Slots() { return recorder_.Slots(); }
@@ -39,6 +40,8 @@ public:
         return n;
     }
     void Clear() { recorder_.Clear(); }
+    // Until `count` calls have come (the start of a watch included).
+    bool WaitForCount(std::size_t count) const { return recorder_.WaitForCount(count); }
 
     static std::string Short(const FileChange& c) {
         const auto joined = [](const char* name, std::initializer_list<std::u16string> texts) {
@@ -74,6 +77,17 @@ public:
                 return withReasons("Attributes");
             case ChangeKind::Other:
                 return withReasons("Other");
+            case ChangeKind::Gap: {
+                static const char* const kWhy[] = {"?", "overwritten", "replaced",
+                                                   "overwrittenWhileAway"};
+                return std::string("Gap ") + kWhy[c.why] + " " + std::to_string(c.firstLostUsn) +
+                       ".." + std::to_string(c.resumeUsn);
+            }
+            case ChangeKind::Ended: {
+                static const char* const kWhy[] = {"?", "volumeGone", "journalUnavailable",
+                                                   "removalRequested"};
+                return std::string("Ended ") + kWhy[c.why];
+            }
         }
         return "?";
     }

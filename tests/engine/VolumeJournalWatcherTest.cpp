@@ -100,11 +100,18 @@ TEST_F(EngineTest, AnExistingJournalKeepsItsSizesAcrossAWatchAndARecovery) {
     EXPECT_EQ(volume.JournalData()->AllocationDelta, kDelta);
 }
 
-TEST_F(EngineTest, AVolumeWithoutAJournalIsGivenOneOfTheDefaultSize) {
+// Sizes of its own, those Windows gives a system volume: for 0 and 0 the documentation
+// defines nothing.
+TEST_F(EngineTest, AVolumeWithoutAJournalIsGivenOneOfExplicitSizes) {
     volume.DeleteJournal();
     ASSERT_TRUE(Open());
     EXPECT_EQ(volume.RequestCount(ntfs::kFsctlCreateUsnJournal), 1u);
-    EXPECT_EQ(volume.JournalData()->MaximumSize, SimJournal::kDefaultMaximumSize);
+    const auto asked = volume.LastJournalCreateRequest();
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->MaximumSize, 32u << 20);
+    EXPECT_EQ(asked->AllocationDelta, 8u << 20);
+    EXPECT_EQ(volume.JournalData()->MaximumSize, 32u << 20);
+    EXPECT_EQ(volume.JournalData()->AllocationDelta, 8u << 20);
     volume.MakeFile(SimVolume::kRoot, u"a.txt");
     CatchUp();
     EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|a.txt"}));

@@ -87,6 +87,18 @@ public:
                                 std::to_string(reasons));
             },
             handle);
+        m.JournalGap.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& root, int reason,
+               std::int64_t, std::int64_t) {
+                return Note(r, s, "Gap " + U(drive) + " " + U(root) + " " + std::to_string(reason));
+            },
+            handle);
+        m.WatchEnded.Bind(
+            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& root, int reason) {
+                return Note(r, s,
+                            "Ended " + U(drive) + " " + U(root) + " " + std::to_string(reason));
+            },
+            handle);
         m.FileOtherChange.Bind(
             [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
                int reasons) {
@@ -199,6 +211,24 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
     EXPECT_EQ(receiver.Threads().size(), 1u);
     EXPECT_EQ(receiver.Threads().count(std::this_thread::get_id()), 0u);
     EXPECT_EQ(receiver.WrongSources(), 0);
+}
+
+TEST_F(MonitorTest, NoticesAboutAWatchComeAsEventsAndARemovalEndsTheWatch) {
+    receiver.BindAll(monitor);
+    ASSERT_TRUE(Start(u"C", {u"C:\\data\\"}));
+    c.RecreateJournal();
+    c.MakeFile(data, u"after.txt");
+    ASSERT_TRUE(receiver.WaitForCount(3));
+    EXPECT_FALSE(monitor.HasEnded(u'C'));
+    EXPECT_FALSE(monitor.StopWatchForRemoval(kInvalidPlatformHandle));
+    const PlatformHandle volume = monitor.VolumeOf(u'C');
+    ASSERT_TRUE(monitor.StopWatchForRemoval(volume));
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u) << "the open volume would hold up the removal";
+    EXPECT_TRUE(monitor.HasEnded(u'C'));
+    EXPECT_TRUE(monitor.IsWatching(u'C')) << "its owner ends it, once told";
+    monitor.StopWatch(u'C');
+    EXPECT_EQ(receiver.Seen(), (Lines{"Started C", "Gap C C:\\ 2", "Created C C:\\data\\|after.txt",
+                                      "Ended C C:\\ 3"}));
 }
 
 TEST_F(MonitorTest, WatchStartedComesOnceForEveryWatchThatBeginsReading) {
@@ -393,7 +423,7 @@ TEST(MonitorLifetime, DestroyingAMonitorWithoutWatchesReleasesItsBindings) {
     {
         FileChangeMonitor monitor(platform);
         receiver.BindAll(monitor);
-        EXPECT_EQ(receiver.handle->RefCount(), 10);
+        EXPECT_EQ(receiver.handle->RefCount(), 12);  // its own and one per event
     }
     EXPECT_EQ(receiver.handle->RefCount(), 1);
 }

@@ -59,6 +59,20 @@ std::uint64_t RequestsMade(const SimVolume& volume) {
            volume.RequestCount(ntfs::kFsctlEnumUsnData);
 }
 
+// Where the watch of a journal copied off another machine begins: at its first record
+// stamped at or after `since` (taken in whole seconds), found once; from there on the
+// journal's own order decides, whatever later stamps say.
+JournalPosition StartOf(const SimVolume& volume, std::int64_t since) {
+    const ntfs::UsnJournalDataV0 journal = *volume.JournalData();
+    const std::int64_t notBefore = since - since % ntfs::kFileTimeTicksPerSecond;
+    for (const SimRecord& record : volume.RecordsSince(journal.FirstUsn)) {
+        if (record.timeStamp >= notBefore) {
+            return {journal.UsnJournalID, record.usn};
+        }
+    }
+    return {journal.UsnJournalID, journal.NextUsn};
+}
+
 }  // namespace
 
 int JournalReplay::Run(const ReplayOptions& options, std::ostream& out, std::ostream& err) {
@@ -97,7 +111,7 @@ int JournalReplay::Run(const ReplayOptions& options, std::ostream& out, std::ost
     JournalReadProbe probe(platform);
     VolumeJournalWatcher watcher(probe);
     JsonSlotWriter writer(out);
-    if (!watcher.Open(options.volume, watched, writer.Slots())) {
+    if (!watcher.Open(options.volume, watched, writer.Slots(), StartOf(volume, options.since))) {
         err << kName << "the engine refused the simulated volume\n";
         return kReplayFailed;
     }
