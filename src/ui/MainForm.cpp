@@ -35,6 +35,8 @@ constexpr char16_t kMissingDirectory[] = u"所选目录不存在，请重新选�
 constexpr char16_t kRefused[] =
     u"无法开始监控：该目录不在本机 NTFS 固定磁盘上，或无法打开其更改日志";
 constexpr char16_t kWarningCaption[] = u"信息:";
+// Posted by a worker whose watch ended by itself, for the window's thread.
+constexpr UINT kMsgWatchEnded = WM_APP + 1;
 constexpr char16_t kBrowseTitle[] = u"选择监控的目录";
 
 void CreateAt(CVolWinControl& control, CVolWinContainer* parent, const Place& p) {
@@ -72,6 +74,8 @@ MainForm::MainForm(VolumePlatform& platformToUse)
     monitor.FileRenamed.Bind(OnFileRenamed, eventHandle);
     monitor.FileRecycled.Bind(OnFileRecycled, eventHandle);
     monitor.FileMoved.Bind(OnFileMoved, eventHandle);
+    monitor.JournalGap.Bind(OnJournalGap, eventHandle);
+    monitor.WatchEnded.Bind(OnWatchEnded, eventHandle);
 }
 
 MainForm::~MainForm() {
@@ -128,6 +132,7 @@ void MainForm::CreateChildren() {
     deleteGate = deleteCheck.Handle();
     createGate = createCheck.Handle();
     logWindow = logEdit.Handle();
+    formWindow = Handle();
 }
 
 void MainForm::OnWindowDestroy() {
@@ -137,7 +142,43 @@ void MainForm::OnWindowDestroy() {
     deleteGate = nullptr;
     createGate = nullptr;
     logWindow = nullptr;
+    formWindow = nullptr;
+    removalNotice = RemovalNotice();
     CVolWinForm::OnWindowDestroy();
+}
+
+int MainForm::OnWindowMessage(WindowMessage& message) {
+    switch (message.message) {
+        case kMsgWatchEnded:
+            EndedByItself();
+            return 1;
+        case WM_DEVICECHANGE:
+            RemovalAsked(message.wParam, message.lParam);
+            message.result = TRUE;  // the removal may go on: nothing here holds the device
+            return 1;
+        default:
+            return CVolWinForm::OnWindowMessage(message);
+    }
+}
+
+void MainForm::RemovalAsked(WPARAM event, LPARAM data) {
+    if (switchingWatch || !removalNotice.AsksToRemove(event, data)) {
+        return;
+    }
+    // The registration goes before the handle, as the system asks; the watch then ends,
+    // saying why, and its worker's notice brings the window back to Idle.
+    const PlatformHandle volume = monitor.VolumeOf(watchedDrive.First());
+    removalNotice = RemovalNotice();
+    monitor.StopWatchForRemoval(volume);
+}
+
+void MainForm::EndedByItself() {
+    if (switchingWatch || !monitor.HasEnded(watchedDrive.First())) {
+        return;  // stopped, or started again, in the meantime
+    }
+    removalNotice = RemovalNotice();
+    monitor.StopWatch(watchedDrive.First());
+    SetRunning(false);
 }
 
 bool MainForm::PreTranslateMessage(MSG& message) {
@@ -299,10 +340,14 @@ void MainForm::Start() {
         ShowWarning(kRefused);  // a refused watch would show Running and never a line
         return;
     }
+    // An open volume blocks the removal of its disk: the window is told first.
+    removalNotice =
+        RemovalNotice(Handle(), reinterpret_cast<HANDLE>(monitor.VolumeOf(watchedDrive.First())));
     SetRunning(true);
 }
 
 void MainForm::Stop() {
+    removalNotice = RemovalNotice();
     monitor.StopWatch(watchedDrive.First());
     SetRunning(false);
 }
@@ -386,5 +431,30 @@ int MainForm::OnFileMoved(void* receiver, void* source, std::uint32_t, CWString&
                 .dir = Text(newDir),
                 .oldName = Text(oldName),
                 .oldDir = Text(oldDir)});
+    return 0;
+}
+
+int MainForm::OnJournalGap(void* receiver, void* source, std::uint32_t, CWString&, CWString& root,
+                           int reason, std::int64_t firstLostUsn, std::int64_t resumeUsn) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor) {
+        self->AppendLogLine({.kind = ChangeKind::Gap,
+                             .dir = Text(root),
+                             .why = reason,
+                             .firstLostUsn = firstLostUsn,
+                             .resumeUsn = resumeUsn});
+    }
+    return 0;
+}
+
+int MainForm::OnWatchEnded(void* receiver, void* source, std::uint32_t, CWString&, CWString& root,
+                           int reason) {
+    MainForm* self = FormOf(receiver);
+    if (source == &self->monitor) {
+        self->AppendLogLine({.kind = ChangeKind::Ended, .dir = Text(root), .why = reason});
+        if (const HWND form = self->formWindow.load()) {
+            PostMessageW(form, kMsgWatchEnded, 0, 0);
+        }
+    }
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "runtime/forms/CVolWinForm.h"
 #include "runtime/forms/CVolWinLabel.h"
 #include "runtime/text/CWString.h"
+#include "runtime/win32/RemovalNotice.h"
 
 // The program's one window: the directory to watch, the kinds of change to show, start,
 // stop and clear, and the information box with one line per change.
@@ -38,6 +39,7 @@ public:
     int ClientHeight() const override;
     void CreateChildren() override;
     bool PreTranslateMessage(MSG& message) override;
+    int OnWindowMessage(WindowMessage& message) override;
     void OnWindowDestroy() override;
 
     // For tests: the controls, the monitor and the drive of the last start.
@@ -70,6 +72,16 @@ private:
     static int OnFileMoved(void* receiver, void* source, std::uint32_t extra, CWString& drive,
                            CWString& oldName, CWString& newName, CWString& oldDir,
                            CWString& newDir);
+    // Notices about the watch itself: shown whatever the boxes say.
+    static int OnJournalGap(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                            CWString& root, int reason, std::int64_t firstLostUsn,
+                            std::int64_t resumeUsn);
+    static int OnWatchEnded(void* receiver, void* source, std::uint32_t extra, CWString& drive,
+                            CWString& root, int reason);
+    // On the window's thread, after a watch ended by itself: back to Idle.
+    void EndedByItself();
+    // The system asks whether the device of a volume may be removed.
+    void RemovalAsked(WPARAM event, LPARAM data);
 
     // Starts or stops the watch, unless a start or stop is in progress.
     void SwitchWatch(bool start);
@@ -109,10 +121,14 @@ private:
     // the engine the first still works on.
     bool switchingWatch = false;
 
+    // Tells the window before the watched volume's device is removed, while a watch runs.
+    RemovalNotice removalNotice;
+
     // The windows the worker threads send to, none once the form's window is going.
     std::atomic<HWND> renameGate{nullptr};
     std::atomic<HWND> modifyGate{nullptr};
     std::atomic<HWND> deleteGate{nullptr};
     std::atomic<HWND> createGate{nullptr};
     std::atomic<HWND> logWindow{nullptr};
+    std::atomic<HWND> formWindow{nullptr};
 };

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include <dbt.h>
+
 #include "MainFormTestSupport.h"
 #include "sim/SimRecord.h"
 
@@ -266,6 +268,47 @@ TEST_F(MainFormTest, EveryKindHasItsLine) {
                             "[新建文件] C:\\data\\sub\\gone.txt",
                             "[彻底删除] C:\\data\\sub\\gone.txt", "[移到回收站] C:\\data\\a.txt",
                             "[移动] C:\\other\\moved.txt  (原位置:C:\\data\\renamed.txt)"}));
+}
+
+// Whatever the boxes say: a watch that lost changes, or ended by itself, says so, and the
+// window goes back to Idle when the watch has ended.
+TEST_F(MainFormTest, AGapAndAnEndAreSaidWhateverTheBoxesSayAndTheWindowGoesIdle) {
+    ASSERT_EQ(StartWith(u"C:\\data\\"), "");
+    for (CVolWinCheckBox* box :
+         {&form->CreateCheck(), &form->DeleteCheck(), &form->ModifyCheck(), &form->RenameCheck()}) {
+        SendMessageW(box->Handle(), BM_CLICK, 0, 0);
+        ASSERT_FALSE(box->IsChecked());
+    }
+    machine.c.RecreateJournal();
+    machine.c.MakeFile(machine.data, u"unseen.txt");  // its box is cleared
+    EXPECT_EQ(Lines(1), (std::vector<std::string>{
+                            "[可能遗漏] C:\\  (更改日志已被删除并重建，其间的变化无法显示)"}));
+    machine.c.SetRemoved(true);
+    EXPECT_EQ(Lines(2).back(), "[监控中止] C:\\  (磁盘卷已不可用)");
+    EXPECT_TRUE(PumpUntil([&] { return Idle(); })) << "the window still shows a running watch";
+    EXPECT_FALSE(form->Monitor().IsWatching(u'C'));
+}
+
+// Safely Remove Hardware: the system asks the window before it removes the disk; the watch
+// ends, saying so, and closes the volume, so that the removal can go on.
+TEST_F(MainFormTest, ARemovalAskedForEndsTheWatchAndLetsTheDiskGo) {
+    ASSERT_EQ(StartWith(u"C:\\data\\"), "");
+    ASSERT_EQ(machine.platform.OpenVolumeCount(), 1u);
+    DEV_BROADCAST_HANDLE notice{};
+    notice.dbch_size = sizeof notice;
+    notice.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    notice.dbch_handle = reinterpret_cast<HANDLE>(form->Monitor().VolumeOf(u'C') + 1);
+    // Another volume's device: not this watch's.
+    SendMessageW(form->Handle(), WM_DEVICECHANGE, DBT_DEVICEQUERYREMOVE,
+                 reinterpret_cast<LPARAM>(&notice));
+    EXPECT_TRUE(Running());
+    notice.dbch_handle = reinterpret_cast<HANDLE>(form->Monitor().VolumeOf(u'C'));
+    EXPECT_EQ(SendMessageW(form->Handle(), WM_DEVICECHANGE, DBT_DEVICEQUERYREMOVE,
+                           reinterpret_cast<LPARAM>(&notice)),
+              TRUE);
+    EXPECT_EQ(machine.platform.OpenVolumeCount(), 0u) << "the open volume holds up the removal";
+    EXPECT_EQ(Lines(1), (std::vector<std::string>{"[监控中止] C:\\  (磁盘正在被安全移除)"}));
+    EXPECT_TRUE(PumpUntil([&] { return Idle(); }));
 }
 
 TEST_F(MainFormTest, MovesIntoOutOfAndWithinTheTreeNameTheFormerPlace) {

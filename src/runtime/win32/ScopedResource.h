@@ -73,6 +73,9 @@ struct DeleteGdiObject {
 struct DestroyIconHandle {
     void operator()(HICON icon) const { DestroyIcon(icon); }
 };
+struct UnregisterDeviceNotice {
+    void operator()(HDEVNOTIFY notice) const { UnregisterDeviceNotification(notice); }
+};
 // The screen's device context, from GetDC(nullptr).
 struct ReleaseScreenDc {
     void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
@@ -90,8 +93,7 @@ using ScopedFindHandle =
 template <typename Pointer>
 using ScopedLocalMemory =
     ScopedResource<Pointer, scoped_resource::FreeLocal, scoped_resource::IsNull>;
-using ScopedModule =
-    ScopedResource<HMODULE, scoped_resource::FreeModule, scoped_resource::IsNull>;
+using ScopedModule = ScopedResource<HMODULE, scoped_resource::FreeModule, scoped_resource::IsNull>;
 // Fonts, brushes, bitmaps.
 template <typename Object>
 using ScopedGdiObject =
@@ -103,3 +105,6 @@ using ScopedIcon =
     ScopedResource<HICON, scoped_resource::DestroyIconHandle, scoped_resource::IsNull>;
 using ScopedScreenDc =
     ScopedResource<HDC, scoped_resource::ReleaseScreenDc, scoped_resource::IsNull>;
+// A registration for a device's notices (RegisterDeviceNotificationW).
+using ScopedDeviceNotice =
+    ScopedResource<HDEVNOTIFY, scoped_resource::UnregisterDeviceNotice, scoped_resource::IsNull>;
