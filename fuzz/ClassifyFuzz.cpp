@@ -19,6 +19,7 @@
 #include "engine/VolumeJournalWatcher.h"
 #include "report/ChangeJson.h"
 #include "report/ChangeSlots.h"
+#include "sim/SimPlatform.h"
 
 namespace {
 

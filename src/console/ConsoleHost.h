@@ -1,14 +1,26 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/TextStream.h"
+#include "engine/VolumePlatform.h"
 
 // What the console program needs from its process besides the volumes: its two output
-// streams, the system's reading of a path and whether it holds administrator rights.
+// streams, the system's reading of a path, whether it holds administrator rights, and
+// the system's word before a watched volume's device is removed.
 class ConsoleHost {
 public:
+    // While it lives, the system's questions about removing the devices go to the program.
+    class RemovalWatch {
+    public:
+        virtual ~RemovalWatch() = default;
+    };
+    using OnRemoval = std::function<void(PlatformHandle volume)>;
+
     virtual ~ConsoleHost() = default;
 
     virtual TextStream& Out() = 0;
@@ -19,4 +31,9 @@ public:
     virtual std::u16string FullPath(std::u16string_view path) = 0;
     // Whether the process runs with administrator rights in effect.
     virtual bool IsElevated() = 0;
+    // Calls `onRemoval`, on a thread of the host's, when the system asks to remove the
+    // device of one of the open `volumes`; the removal goes on once it returns, so it
+    // closes the volume first. Until the answer is destroyed.
+    virtual std::unique_ptr<RemovalWatch> WatchRemovals(std::vector<PlatformHandle> volumes,
+                                                        OnRemoval onRemoval) = 0;
 };

@@ -1,7 +1,9 @@
 #include "console/ConsoleProgram.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -86,7 +88,11 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
     // Declared before the monitor: the workers write to it until the monitor has
     // stopped them.
     ChangeOutput output(host_.Out(), options.count, stop);
-    const WatcherSlots slots =
+    // Watches that ended by themselves, and how many there are: when none is left, the
+    // program ends.
+    std::atomic<std::size_t> ended{0};
+    std::atomic<std::size_t> started{SIZE_MAX};
+    WatcherSlots slots =
         ChangeWriter(
             options.json ? ChangeWriter::Format::kJson : ChangeWriter::Format::kLines,
             options.kinds, [] { return std::u16string(TimeOfDayText(Now()).View()); },
@@ -94,6 +100,14 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
                 isChange ? output.WriteChange(line) : output.WriteNote(line);
             })
             .Slots();
+    slots.OnEnded = [write = std::move(slots.OnEnded), &ended, &started, &stop](CWString& root,
+                                                                                WatchEnd reason) {
+        write(root, reason);
+        if (++ended >= started) {
+            stop.Set();
+        }
+        return 0;
+    };
     FileChangeMonitor monitor(platform_);
     std::vector<char16_t> watching;
     for (const DriveWatch& drive : drives) {
@@ -104,14 +118,36 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
     if (watching.empty()) {
         return kFailed;
     }
+    started = watching.size();
+    if (ended >= started) {
+        stop.Set();
+    }
 
-    WaitForStop(stop, options.duration);
+    {
+        // An open volume blocks the removal of its disk: asked, the watch ends and closes
+        // it. The question comes on the host's thread; the lock keeps the monitor's
+        // engines to one thread at a time.
+        std::mutex monitorLock;
+        std::vector<PlatformHandle> volumes;
+        for (const char16_t letter : watching) {
+            volumes.push_back(monitor.VolumeOf(letter));
+        }
+        const auto removals = host_.WatchRemovals(volumes, [&](PlatformHandle volume) {
+            const std::lock_guard<std::mutex> lock(monitorLock);
+            monitor.StopWatchForRemoval(volume);
+        });
+        WaitForStop(stop, options.duration);
+    }
     for (const char16_t letter : watching) {
         monitor.StopWatch(letter);  // its worker ends here, its last line written whole
     }
     output.Close();
     if (output.Outcome() == TextStream::Result::Failed) {
         WriteError(u"无法写入标准输出");
+        return kFailed;
+    }
+    if (ended >= started) {
+        WriteError(u"所有监控都已中止");
         return kFailed;
     }
     return kStopped;

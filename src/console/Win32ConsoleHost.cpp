@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "runtime/win32/ScopedResource.h"
+#include "console/Win32RemovalWatch.h"
 #include "runtime/text/WideText.h"
+#include "runtime/win32/ScopedResource.h"
 
 std::u16string Win32ConsoleHost::FullPath(std::u16string_view path) {
     const std::wstring given = WideString(path);
@@ -33,4 +34,9 @@ bool Win32ConsoleHost::IsElevated() {
     DWORD size = 0;
     return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
            elevation.TokenIsElevated != 0;
+}
+
+std::unique_ptr<ConsoleHost::RemovalWatch> Win32ConsoleHost::WatchRemovals(
+    std::vector<PlatformHandle> volumes, OnRemoval onRemoval) {
+    return std::make_unique<Win32RemovalWatch>(std::move(volumes), std::move(onRemoval));
 }

@@ -13,6 +13,8 @@ public:
     TextStream& Err() override { return err_; }
     std::u16string FullPath(std::u16string_view path) override;
     bool IsElevated() override;
+    std::unique_ptr<RemovalWatch> WatchRemovals(std::vector<PlatformHandle> volumes,
+                                                OnRemoval onRemoval) override;
 
 private:
     Win32TextStream out_;

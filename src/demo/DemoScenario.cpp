@@ -75,8 +75,14 @@ DemoScenario::DemoScenario(SimVolume& volume, std::chrono::milliseconds pace)
         },
         [this] {
             volume_.Rename(log_, archive_, Numbered(u"setup", u".log"));
-            ++round_;
             return u"moved the log file out to the archive";
+        },
+        [this] {
+            // As `fsutil usn deletejournal` and a new journal do: whatever was not read
+            // before is gone, and a watch says so.
+            volume_.RecreateJournal();
+            ++round_;
+            return u"deleted the change journal and made it again";
         },
     };
 }

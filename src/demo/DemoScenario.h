@@ -11,7 +11,8 @@
 
 // What another program does under C:\demo\ for the demonstration, one step at a time and
 // looping: files created and written, an editor's save through a temporary file, renames,
-// a directory with a picture, moves in and out, deletes to the recycle bin and for good.
+// a directory with a picture, moves in and out, deletes to the recycle bin and for good,
+// and at the end of each round the change journal deleted and made again.
 // Each round uses names of its own, so the rounds never collide. Played, it takes one step
 // every `pace`.
 class DemoScenario final : public ActivitySource {

@@ -23,10 +23,11 @@ protected:
     std::vector<Written> written;
 
     ChangeWriter Writer(ChangeWriter::Format format, ChangeKindSet kinds = ChangeKindSet::All()) {
-        return ChangeWriter(format, kinds, [] { return std::u16string(u"14:03:27"); },
-                            [this](std::u16string_view line, bool isChange) {
-                                written.push_back({ToUtf8(line), isChange});
-                            });
+        return ChangeWriter(
+            format, kinds, [] { return std::u16string(u"14:03:27"); },
+            [this](std::u16string_view line, bool isChange) {
+                written.push_back({ToUtf8(line), isChange});
+            });
     }
 
     // One call of every slot, as the engine makes them.

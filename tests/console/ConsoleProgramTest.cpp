@@ -156,6 +156,42 @@ TEST_F(ConsoleProgramTest, JsonLinesCarryEveryArgumentOfTheEnginesCalls) {
               }));
 }
 
+// Nothing lost without a word: a gap is a line whatever --kinds says, and no change for
+// --count; a watch that ends by itself says why, and with no watch left the program ends
+// with 1 after a line on standard error.
+TEST_F(ConsoleProgramTest, AGapAndTheEndOfTheLastWatchAreSaidAndTheProgramEndsWithOne) {
+    Start({u"--json", u"--kinds", u"renamed", u"--count", u"1", u"C:\\data"});
+    c.RecreateJournal();
+    c.MakeFile(data, u"a.txt");  // a kind not asked for
+    ASSERT_TRUE(host.out.WaitForLines(2));
+    c.SetRemoved(true);
+    EXPECT_EQ(Ended(), ConsoleProgram::kFailed);
+    const Lines lines = host.out.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], R"({"slot":"OnStarted"})");
+    EXPECT_EQ(
+        lines[1].rfind(R"({"slot":"OnGap","root":"C:\\","reason":"replaced","firstLostUsn":)", 0),
+        0u)
+        << lines[1];
+    EXPECT_EQ(lines[2], R"({"slot":"OnEnded","root":"C:\\","reason":"volumeGone"})");
+    EXPECT_EQ(host.err.Lines(),
+              (Lines{"yzwatch: 开始监控：C:\\data", "yzwatch: 所有监控都已中止"}));
+}
+
+TEST_F(ConsoleProgramTest, ARemovalAskedForEndsItsWatchAndClosesTheVolume) {
+    SimVolume& d = platform.AddDrive(u'D');
+    d.MakeDirectory(SimVolume::kRoot, u"logs");
+    Start({u"C:\\data", u"D:\\logs"}, 2);
+    ASSERT_TRUE(host.AskToRemove(1));  // D:
+    EXPECT_EQ(platform.OpenVolumeCount(), 1u) << "the open volume holds up the removal";
+    ASSERT_TRUE(host.out.WaitForLines(1));
+    c.MakeFile(data, u"still.txt");  // C: goes on
+    ASSERT_TRUE(host.out.WaitForLines(2));
+    EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
+    EXPECT_EQ(Changes(),
+              (Lines{"[监控中止] D:\\  (磁盘正在被安全移除)", "[新建文件] C:\\data\\still.txt"}));
+}
+
 TEST_F(ConsoleProgramTest, KindsLetOnlyTheirChangesThrough) {
     Start({u"--kinds", u"renamed,recycled", u"C:\\data"});
     const auto a = c.MakeFile(data, u"a.txt", 10);

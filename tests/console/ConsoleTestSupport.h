@@ -68,6 +68,46 @@ public:
         return absolute ? std::u16string(path) : currentDirectory + std::u16string(path);
     }
     bool IsElevated() override { return elevated; }
+
+    // The system's questions about removing devices: kept, so that a test can ask one.
+    std::unique_ptr<RemovalWatch> WatchRemovals(std::vector<PlatformHandle> volumes,
+                                                OnRemoval onRemoval) override {
+        const std::lock_guard<std::mutex> lock(removalMutex_);
+        removalVolumes_ = std::move(volumes);
+        onRemoval_ = std::move(onRemoval);
+        removalWatched_.notify_all();
+        return std::make_unique<Watch>(*this);
+    }
+    // Waits until the program watches for removals, then asks to remove the device of its
+    // `index`th volume, as the system does; false when nothing watches.
+    bool AskToRemove(std::size_t index) {
+        std::unique_lock<std::mutex> lock(removalMutex_);
+        removalWatched_.wait_for(lock, std::chrono::seconds(30),
+                                 [&] { return onRemoval_ != nullptr; });
+        if (!onRemoval_ || index >= removalVolumes_.size()) {
+            return false;
+        }
+        onRemoval_(removalVolumes_[index]);
+        return true;
+    }
+
+private:
+    class Watch final : public RemovalWatch {
+    public:
+        explicit Watch(FakeHost& host) : host_(host) {}
+        ~Watch() override {
+            const std::lock_guard<std::mutex> lock(host_.removalMutex_);
+            host_.onRemoval_ = nullptr;
+        }
+
+    private:
+        FakeHost& host_;
+    };
+
+    std::mutex removalMutex_;
+    std::condition_variable removalWatched_;
+    std::vector<PlatformHandle> removalVolumes_;
+    OnRemoval onRemoval_;
 };
 
 }  // namespace console_test
