@@ -35,11 +35,6 @@ TEST(EngineStop, StopReturnsWhileTheWorkerSendsToTheStoppingThread) {
 
     SimPlatform platform;
     SimVolume& volume = platform.AddDrive(u'C');
-    for (int i = 0; i < 500; ++i) {
-        volume.MakeFile(SimVolume::kRoot,
-                        u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
-                            std::u16string(1, static_cast<char16_t>(u'a' + i / 26)));
-    }
     std::atomic<int> delivered{0};
     WatcherSlots slots;
     slots.OnCreated = [&](CWString&, CWString&, FileTime&, int) {
@@ -48,8 +43,13 @@ TEST(EngineStop, StopReturnsWhileTheWorkerSendsToTheStoppingThread) {
     };
     for (int round = 0; round < 20; ++round) {
         VolumeJournalWatcher watcher(platform);
-        platform.Clock().Set(SimClock::kDefaultStart);  // every record counts as new
         ASSERT_TRUE(watcher.Open(u'C', CMStringArray{}, slots));
+        // Made after the start: new changes, which the worker delivers one by one.
+        for (int i = 0; i < 25; ++i) {
+            volume.MakeFile(SimVolume::kRoot,
+                            u"r" + std::u16string(1, static_cast<char16_t>(u'a' + round)) +
+                                std::u16string(1, static_cast<char16_t>(u'a' + i)));
+        }
         while (delivered == 0) {
             Sleep(1);  // the worker is now blocked in SendMessageW on this thread
         }

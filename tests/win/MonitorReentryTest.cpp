@@ -50,11 +50,6 @@ protected:
         window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  wc.hInstance, nullptr);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        for (int i = 0; i < 300; ++i) {
-            volume.MakeFile(SimVolume::kRoot, u"f" + std::u16string(1, u'a' + i % 26) +
-                                                  std::u16string(1, u'a' + i / 26));
-        }
-        platform.Clock().Set(SimClock::kDefaultStart);  // every record counts as new
         monitor.FileCreated.Bind(
             [](void* self, void*, std::uint32_t, CWString&, CWString&, CWString&) {
                 auto* test = static_cast<MonitorReentry*>(self);
@@ -99,6 +94,11 @@ protected:
 TEST_P(MonitorReentry, ACallFromAHandlerServedDuringAStopFindsTheMonitorConsistent) {
     ASSERT_NE(window, nullptr);
     StartC(monitor);
+    // Made after the start: new changes, which the worker delivers one by one.
+    for (int i = 0; i < 300; ++i) {
+        volume.MakeFile(SimVolume::kRoot,
+                        u"f" + std::u16string(1, u'a' + i % 26) + std::u16string(1, u'a' + i / 26));
+    }
     while (sending == 0) {
         Sleep(1);  // the worker now waits in SendMessageW for this thread
     }
