@@ -131,6 +131,9 @@ void ChangeClassifier::ClassifyRecord(const ntfs::UsnRecordV2& record) {
     if (!IsListenedFor(kind, slots)) {
         return;  // nobody listens for this kind: spare the path queries
     }
+    if (slots.OnUsn) {
+        slots.OnUsn(record.Usn());
+    }
 
     CWString name = RecordName(record);
     CWString dir;

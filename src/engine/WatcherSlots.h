@@ -54,4 +54,7 @@ struct WatcherSlots {
         OnGap;
     // The watch ended by itself; the worker returns right after. Once per watch at most.
     std::function<int(CWString& root, WatchEnd reason)> OnEnded;
+    // The Usn of the record whose change slot the worker calls next, for a consumer that
+    // keeps its own place in the journal.
+    std::function<void(std::int64_t usn)> OnUsn;
 };

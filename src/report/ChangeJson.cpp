@@ -85,5 +85,6 @@ std::string ChangeJsonLine(const FileChange& change) {
     // Masks and attributes are bit sets: unsigned, also with the top bit (CLOSE) set.
     return line.Add("time", static_cast<std::uint64_t>(change.time))
         .Add("attributes", static_cast<std::uint64_t>(change.attributes))
+        .Add("usn", change.usn)
         .Text();
 }

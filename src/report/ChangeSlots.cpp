@@ -8,6 +8,10 @@ std::u16string Text(const CWString& text) {
     return std::u16string(text.View());
 }
 
+// The Usn of the record whose change the worker reports next (OnUsn comes right before the
+// change's slot, on the same thread).
+thread_local std::int64_t reportedUsn = 0;
+
 }  // namespace
 
 WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
@@ -22,6 +26,7 @@ WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
                          .name = Text(name),
                          .dir = Text(dir),
                          .time = time.ToInt64(),
+                         .usn = std::exchange(reportedUsn, 0),
                          .attributes = static_cast<std::uint32_t>(attributes)});
         };
     };
@@ -32,12 +37,14 @@ WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
                          .name = Text(name),
                          .dir = Text(dir),
                          .time = time.ToInt64(),
+                         .usn = std::exchange(reportedUsn, 0),
                          .attributes = static_cast<std::uint32_t>(attributes),
                          .reasons = static_cast<std::uint32_t>(reasons)});
         };
     };
 
     WatcherSlots slots;
+    slots.OnUsn = [](std::int64_t usn) { reportedUsn = usn; };
     slots.OnStarted = [send] { return send({.kind = ChangeKind::Started}); };
     if (want(ChangeKind::Created)) {
         slots.OnCreated = named(ChangeKind::Created);
@@ -56,6 +63,7 @@ WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
                          .dir = Text(dir),
                          .oldName = Text(oldName),
                          .time = time.ToInt64(),
+                         .usn = std::exchange(reportedUsn, 0),
                          .attributes = static_cast<std::uint32_t>(attributes)});
         };
     }
@@ -67,6 +75,7 @@ WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
                          .oldDir = Text(oldDir),
                          .newPath = Text(newPath),
                          .time = time.ToInt64(),
+                         .usn = std::exchange(reportedUsn, 0),
                          .attributes = static_cast<std::uint32_t>(attributes)});
         };
     }
@@ -79,6 +88,7 @@ WatcherSlots ChangeSlots(ChangeSink sink, const KindFilter& wanted) {
                          .oldName = Text(oldName),
                          .oldDir = Text(oldDir),
                          .time = time.ToInt64(),
+                         .usn = std::exchange(reportedUsn, 0),
                          .attributes = static_cast<std::uint32_t>(attributes)});
         };
     }

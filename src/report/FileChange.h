@@ -38,6 +38,7 @@ struct FileChange {
     std::u16string oldDir = {};   // recycled, moved: the directory before
     std::u16string newPath = {};  // recycled: the item's path inside the recycle bin
     std::int64_t time = 0;        // the record's time stamp, a FILETIME value
+    std::int64_t usn = 0;         // a change's record in the journal
     std::uint32_t attributes = 0;
     std::uint32_t reasons = 0;  // content, attribute and other changes: the reason mask
     // Notices: the volume's root ("C:\") is `dir`; why, a JournalGap or a WatchEnd value.

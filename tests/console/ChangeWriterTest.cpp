@@ -77,7 +77,7 @@ TEST_F(ChangeWriterTest, InJsonTheStartIsWrittenButIsNoChange) {
     }
     EXPECT_EQ(written[4].line,
               R"({"slot":"OnRenamed","oldName":"a.txt","newName":"b.txt","dir":"C:\\data\\",)"
-              R"("time":133594620873456789,"attributes":32})");
+              R"("time":133594620873456789,"attributes":32,"usn":0})");
 }
 
 TEST_F(ChangeWriterTest, EachKindSelectsItsOwnLinesAndTheStartOfAWatchStays) {

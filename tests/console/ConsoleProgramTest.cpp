@@ -143,17 +143,29 @@ TEST_F(ConsoleProgramTest, JsonLinesCarryEveryArgumentOfTheEnginesCalls) {
     c.MakeDirectory(data, u"目录");
     CatchUp(c);
     EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
-    EXPECT_EQ(host.out.Lines(),
-              (Lines{
-                  R"({"slot":"OnStarted"})",
-                  R"({"slot":"OnCreated","name":"a.txt","dir":"C:\\data\\","time":)" + time +
-                      R"(,"attributes":32})",
-                  R"({"slot":"OnRenamed","oldName":"a.txt","newName":"新名字.txt",)"
-                  R"("dir":"C:\\data\\","time":)" +
-                      time + R"(,"attributes":32})",
-                  R"({"slot":"OnCreated","name":"目录","dir":"C:\\data\\","time":)" + time +
-                      R"(,"attributes":16})",
-              }));
+    // Each change names its record: the journal's closing record of that name.
+    Lines lines = host.out.Lines();
+    const std::regex usnKey(R"(,"usn":([0-9]+)\})");
+    const char16_t* const names[] = {u"a.txt", u"新名字.txt", u"目录"};
+    for (std::size_t i = 1; i < lines.size() && i <= 3; ++i) {
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(lines[i], found, usnKey)) << lines[i];
+        const std::vector<SimRecord> from = c.RecordsSince(std::stoll(found[1]));
+        ASSERT_FALSE(from.empty());
+        EXPECT_EQ(from[0].name, names[i - 1]);
+        EXPECT_NE(from[0].reason & ntfs::kReasonClose, 0u);
+        lines[i] = std::regex_replace(lines[i], usnKey, "}");
+    }
+    EXPECT_EQ(lines, (Lines{
+                         R"({"slot":"OnStarted"})",
+                         R"({"slot":"OnCreated","name":"a.txt","dir":"C:\\data\\","time":)" + time +
+                             R"(,"attributes":32})",
+                         R"({"slot":"OnRenamed","oldName":"a.txt","newName":"新名字.txt",)"
+                         R"("dir":"C:\\data\\","time":)" +
+                             time + R"(,"attributes":32})",
+                         R"({"slot":"OnCreated","name":"目录","dir":"C:\\data\\","time":)" + time +
+                             R"(,"attributes":16})",
+                     }));
 }
 
 // Nothing lost without a word: a gap is a line whatever --kinds says, and no change for

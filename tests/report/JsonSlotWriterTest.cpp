@@ -16,7 +16,7 @@ namespace {
 constexpr int kReasons = static_cast<int>(0x80000102u);
 constexpr int kDirectory = 0x10;
 const FileTime kTime = FileTime::FromInt64(133594620873456789LL);
-constexpr const char* kTimeAndAttributes = R"("time":133594620873456789,"attributes":16})";
+constexpr const char* kTimeAndAttributes = R"("time":133594620873456789,"attributes":16,"usn":0})";
 
 struct SlotCase {
     const char* slot;
@@ -67,6 +67,23 @@ TEST(JsonSlotWriterTest, EachSlotWritesOneLineWithItsArgumentsByName) {
         c.call(slots);
         EXPECT_EQ(lines, std::vector<std::string>{c.line});
     }
+}
+
+// The engine names the record of the change it reports next: its Usn ends the line, and
+// only that line's.
+TEST(JsonSlotWriterTest, AChangeCarriesItsRecordsUsn) {
+    std::vector<std::string> lines;
+    WatcherSlots slots =
+        JsonSlotWriter([&](const std::string& line) { lines.push_back(line); }).Slots();
+    CWString a(u"a.txt");
+    CWString dir(u"C:\\");
+    FileTime time = kTime;
+    slots.OnUsn(4096);
+    slots.OnCreated(a, dir, time, 32);
+    slots.OnDeleted(a, dir, time, 32);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(R"(,"usn":4096})"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(R"(,"usn":0})"), std::string::npos) << lines[1];
 }
 
 TEST(JsonSlotWriterTest, TheStreamFormEndsEachLineAndOutlivesNoWriter) {

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "ToolTestSupport.h"
-#include "sim/SimVolume.h"
 #include "ntfs/Win32Codes.h"
+#include "sim/SimVolume.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ToolTestSupport.h"
 
 namespace {
@@ -47,6 +49,7 @@ public:
         r.attributes = attributes;
         r.majorVersion = major;
         r.usn = static_cast<std::int64_t>(bytes.size());
+        usnAt[time] = r.usn;  // the last record of a moment: the closing one
         const Bytes encoded = r.Encode();
         bytes.insert(bytes.end(), encoded.begin(), encoded.end());
         return time;
@@ -55,6 +58,7 @@ public:
     void Garbage() { bytes.insert(bytes.end(), {0x41, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE}); }
 
     Bytes bytes;
+    std::map<std::int64_t, std::int64_t> usnAt;
 };
 
 std::uint64_t File(int n) {
@@ -63,9 +67,6 @@ std::uint64_t File(int n) {
 
 std::string Line(const std::string& slot, const std::string& rest) {
     return "{\"slot\":\"" + slot + "\"," + rest + "}";
-}
-std::string T(std::int64_t time, std::uint32_t attributes = ntfs::kAttributeArchive) {
-    return "\"time\":" + std::to_string(time) + ",\"attributes\":" + std::to_string(attributes);
 }
 
 class ReplayCommandTest : public ::testing::Test {
@@ -101,6 +102,7 @@ protected:
                         kAttributeDirectory);
         tInNewDir = s.Add(File(9), kNewDir, kReasonFileCreate | C, u"n.txt", kStart + 120000);
         journal = scratch.Write("usnjrnl.bin", s.bytes);
+        usnAt = s.usnAt;
         table = scratch.Write("directories.tsv", kTable);
     }
 
@@ -109,7 +111,15 @@ protected:
         return RunReplay(args, scratch);
     }
 
+    // The keys that end a change's line: its time, attributes and its record's Usn.
+    std::string T(std::int64_t time, std::uint32_t attributes = ntfs::kAttributeArchive) const {
+        return "\"time\":" + std::to_string(time) +
+               ",\"attributes\":" + std::to_string(attributes) +
+               ",\"usn\":" + std::to_string(usnAt.at(time));
+    }
+
     const ScratchDir scratch;
+    std::map<std::int64_t, std::int64_t> usnAt;
     std::string journal;
     std::string table;
     std::int64_t tOld, tCreate, tRename, tContent, tRecycle, tMove, tDelete, tAttributes, tOther,
@@ -306,6 +316,7 @@ TEST_F(ReplayCommandTest, ARecordNoReadCanCarryIsSkippedNotWaitedFor) {
     const std::int64_t time =
         s.Add(File(2), kRoot, ntfs::kReasonFileCreate | ntfs::kReasonClose, u"after.txt", kStart);
     const ToolRun run = RunReplay({"--journal", scratch.Write("long.bin", s.bytes)}, scratch);
+    usnAt = s.usnAt;
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.Lines(),
               (std::vector<std::string>{
