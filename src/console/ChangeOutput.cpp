@@ -1,23 +1,25 @@
 #include "console/ChangeOutput.h"
 
-void ChangeOutput::WriteChange(std::u16string_view line) {
-    Write(line, true);
+bool ChangeOutput::WriteChange(std::u16string_view line) {
+    return Write(line, true);
 }
 
-void ChangeOutput::WriteNote(std::u16string_view line) {
-    Write(line, false);
+bool ChangeOutput::WriteNote(std::u16string_view line) {
+    return Write(line, false);
 }
 
-void ChangeOutput::Write(std::u16string_view line, bool counted) {
+bool ChangeOutput::Write(std::u16string_view line, bool counted) {
     bool stop = false;
+    bool written = false;
     {
         // Held while writing: lines of several workers never mix.
         const std::lock_guard<std::mutex> lock(mutex_);
         if (!open_) {
-            return;
+            return false;
         }
         outcome_ = stream_.WriteLine(line);
-        if (outcome_ != TextStream::Result::Written) {
+        written = outcome_ == TextStream::Result::Written;
+        if (!written) {
             open_ = false;
             stop = true;
         } else if (counted && ++changes_ == limit_) {
@@ -28,6 +30,7 @@ void ChangeOutput::Write(std::u16string_view line, bool counted) {
     if (stop) {
         stop_.Set();
     }
+    return written;
 }
 
 void ChangeOutput::Close() {

@@ -16,10 +16,11 @@ public:
     ChangeOutput(TextStream& stream, std::optional<std::uint64_t> limit, StopSignal& stop)
         : stream_(stream), limit_(limit), stop_(stop) {}
 
-    // A line that reports a change: counted.
-    void WriteChange(std::u16string_view line);
-    // Any other line (the start of a watch): not counted.
-    void WriteNote(std::u16string_view line);
+    // A line that reports a change: counted. False when it was not written (the limit was
+    // reached, or the output failed).
+    bool WriteChange(std::u16string_view line);
+    // Any other line (the start of a watch, a notice): not counted.
+    bool WriteNote(std::u16string_view line);
     // Nothing is written after this.
     void Close();
 
@@ -28,7 +29,7 @@ public:
     std::uint64_t ChangesWritten() const;
 
 private:
-    void Write(std::u16string_view line, bool counted);
+    bool Write(std::u16string_view line, bool counted);
 
     TextStream& stream_;
     const std::optional<std::uint64_t> limit_;

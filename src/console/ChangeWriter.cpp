@@ -12,7 +12,7 @@ void ChangeWriter::Write(const FileChange& change) const {
     const std::u16string line = format_ == Format::kJson ? FromUtf8(ChangeJsonLine(change))
                                                          : ChangeLine(timeOfDay_(), change);
     if (!line.empty()) {
-        sink_(line, !IsNotice(change.kind));
+        sink_(line, change);
     }
 }
 

@@ -15,8 +15,8 @@
 class ChangeWriter {
 public:
     enum class Format { kLines, kJson };
-    // Takes one line, without its line end; `isChange` is false for a notice.
-    using LineSink = std::function<void(std::u16string_view line, bool isChange)>;
+    // Takes one line, without its line end, and the change (or notice) it tells.
+    using LineSink = std::function<void(std::u16string_view line, const FileChange& change)>;
     // The time-of-day text of the moment a line is made.
     using TimeOfDay = std::function<std::u16string()>;
 

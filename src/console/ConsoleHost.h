@@ -36,4 +36,12 @@ public:
     // closes the volume first. Until the answer is destroyed.
     virtual std::unique_ptr<RemovalWatch> WatchRemovals(std::vector<PlatformHandle> volumes,
                                                         OnRemoval onRemoval) = 0;
+
+    // ---- Files (the state file), each call one step a crash may come between
+    enum class ReadResult { kRead, kMissing, kFailed };
+    virtual ReadResult ReadWholeFile(std::u16string_view path, std::string& bytes) = 0;
+    // Creates the file or empties it, writes `bytes` and flushes them to the disk.
+    virtual bool WriteDurably(std::u16string_view path, std::string_view bytes) = 0;
+    // Moves `from` over `to`, replacing it in one step; on the disk when it returns.
+    virtual bool MoveOver(std::u16string_view from, std::u16string_view to) = 0;
 };

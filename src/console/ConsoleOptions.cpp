@@ -106,7 +106,8 @@ std::optional<ConsoleOptions> ConsoleOptions::Parse(std::span<const std::u16stri
         }
         const std::size_t equals = arg.find(u'=');
         const std::u16string_view name = arg.substr(0, equals);
-        const bool takesValue = name == u"--kinds" || name == u"--for" || name == u"--count";
+        const bool takesValue =
+            name == u"--kinds" || name == u"--for" || name == u"--count" || name == u"--state";
         const bool isFlag =
             name == u"--json" || name == u"--help" || name == u"-h" || name == u"--version";
         if (!takesValue && !isFlag) {
@@ -136,6 +137,12 @@ std::optional<ConsoleOptions> ConsoleOptions::Parse(std::span<const std::u16stri
             if (!ParseKinds(value, options.kinds, error)) {
                 return std::nullopt;
             }
+        } else if (name == u"--state") {
+            if (value.empty()) {
+                error = u"--state 需要一个文件";
+                return std::nullopt;
+            }
+            options.stateFile = std::u16string(value);
         } else if (name == u"--for") {
             options.duration = Seconds(value);
             if (!options.duration) {
@@ -174,11 +181,14 @@ std::u16string ConsoleOptions::Usage(std::u16string_view program) {
            u"  --json                  每行输出一个 JSON 对象\n"
            u"  --for 秒数              这么多秒后停止\n"
            u"  --count 行数            输出这么多行变化后停止\n"
+           u"  --state 文件            从上次停止处继续：先输出上次以来的变化，\n"
+           u"                          结束时（以及运行中每隔几秒）把位置记入该文件\n"
            u"  --help                  显示本说明\n"
            u"  --version               显示版本\n"
            u"\n"
            u"按 Ctrl+C 或 Ctrl+Break 停止。输出到文件或管道时为 UTF-8 编码。\n"
-           u"退出码：0 正常停止；1 没有一次监视能够开始，或输出无法写入；2 参数错误。\n";
+           u"退出码：0 正常停止；1 没有一次监视能够开始、所有监视都已自行中止，\n"
+           u"或输出无法写入；2 参数错误，或状态文件无法读取。\n";
 }
 
 std::u16string ConsoleOptions::VersionText(std::u16string_view program) {

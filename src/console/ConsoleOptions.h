@@ -11,7 +11,8 @@
 #include "console/ChangeKindSet.h"
 
 // The console program's command line:
-//   [--kinds KIND[,KIND...]] [--json] [--for SECONDS] [--count N] [--] DIRECTORY...
+//   [--kinds KIND[,KIND...]] [--json] [--for SECONDS] [--count N] [--state FILE] [--]
+//   DIRECTORY...
 //   --help | --version
 // An option's value follows it as the next argument or after "=" (--for=10).
 struct ConsoleOptions {
@@ -23,6 +24,7 @@ struct ConsoleOptions {
     bool json = false;
     std::optional<std::chrono::milliseconds> duration;  // --for
     std::optional<std::uint64_t> count;                 // --count: change lines
+    std::optional<std::u16string> stateFile;            // --state: where each watch resumes
     bool help = false;
     bool version = false;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -84,6 +85,20 @@ int ConsoleProgram::Run(std::span<const std::u16string> args, StopSignal& stop) 
 }
 
 int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
+    // The state file first: one that cannot be read is an error before anything starts.
+    std::optional<StateFile> stateFile;
+    WatchState state;
+    if (options.stateFile) {
+        stateFile.emplace(host_, host_.FullPath(*options.stateFile));
+        std::u16string error;
+        std::optional<WatchState> loaded = stateFile->Load(error);
+        if (!loaded) {
+            WriteError(error);
+            return kBadArguments;
+        }
+        state = std::move(*loaded);
+    }
+
     const std::vector<DriveWatch> drives = DrivesOf(options.directories);
     // Declared before the monitor: the workers write to it until the monitor has
     // stopped them.
@@ -92,58 +107,106 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
     // program ends.
     std::atomic<std::size_t> ended{0};
     std::atomic<std::size_t> started{SIZE_MAX};
-    WatcherSlots slots =
-        ChangeWriter(
-            options.json ? ChangeWriter::Format::kJson : ChangeWriter::Format::kLines,
-            options.kinds, [] { return std::u16string(TimeOfDayText(Now()).View()); },
-            [&output](std::u16string_view line, bool isChange) {
-                isChange ? output.WriteChange(line) : output.WriteNote(line);
-            })
-            .Slots();
-    slots.OnEnded = [write = std::move(slots.OnEnded), &ended, &started, &stop](CWString& root,
-                                                                                WatchEnd reason) {
-        write(root, reason);
-        if (++ended >= started) {
-            stop.Set();
-        }
-        return 0;
-    };
+    std::deque<Progress> progress;  // one for every watch that runs; never moved
     FileChangeMonitor monitor(platform_);
-    std::vector<char16_t> watching;
     for (const DriveWatch& drive : drives) {
-        if (StartWatch(monitor, drive, slots)) {
-            watching.push_back(drive.letter);
+        Progress& watch = progress.emplace_back();
+        watch.letter = drive.letter;
+        WatcherSlots slots =
+            ChangeWriter(
+                options.json ? ChangeWriter::Format::kJson : ChangeWriter::Format::kLines,
+                options.kinds, [] { return std::u16string(TimeOfDayText(Now()).View()); },
+                [&output, &watch](std::u16string_view line, const FileChange& change) {
+                    if (IsNotice(change.kind)) {
+                        output.WriteNote(line);
+                    } else if (!output.WriteChange(line)) {
+                        // Not written (--count reached, the output gone): a later
+                        // run resumes at this change.
+                        std::int64_t none = -1;
+                        watch.firstUnwritten.compare_exchange_strong(none, change.usn);
+                    }
+                })
+                .Slots();
+        slots.OnEnded = [write = std::move(slots.OnEnded), &ended, &started, &stop](
+                            CWString& root, WatchEnd reason) {
+            write(root, reason);
+            if (++ended >= started) {
+                stop.Set();
+            }
+            return 0;
+        };
+        const std::optional<JournalPosition> resumeFrom =
+            stateFile ? ResumePoint(state, watch) : std::nullopt;
+        if (!StartWatch(monitor, drive, slots, resumeFrom)) {
+            progress.pop_back();
         }
     }
-    if (watching.empty()) {
+    if (progress.empty()) {
         return kFailed;
     }
-    started = watching.size();
+    started = progress.size();
     if (ended >= started) {
         stop.Set();
     }
 
+    bool saved = true;
     {
         // An open volume blocks the removal of its disk: asked, the watch ends and closes
         // it. The question comes on the host's thread; the lock keeps the monitor's
         // engines to one thread at a time.
         std::mutex monitorLock;
         std::vector<PlatformHandle> volumes;
-        for (const char16_t letter : watching) {
-            volumes.push_back(monitor.VolumeOf(letter));
+        for (const Progress& watch : progress) {
+            volumes.push_back(monitor.VolumeOf(watch.letter));
         }
         const auto removals = host_.WatchRemovals(volumes, [&](PlatformHandle volume) {
             const std::lock_guard<std::mutex> lock(monitorLock);
             monitor.StopWatchForRemoval(volume);
         });
-        WaitForStop(stop, options.duration);
+        // With a state file, where the watches got to is kept every few seconds, so that a
+        // crash or a power cut repeats at most those seconds' lines.
+        const auto saveNow = [&] {
+            const std::lock_guard<std::mutex> lock(monitorLock);
+            for (Progress& watch : progress) {
+                watch.reached = monitor.PositionOf(watch.letter);
+            }
+        };
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point start = Clock::now();
+        while (!stop.IsSet()) {
+            std::optional<std::chrono::milliseconds> slice;
+            if (options.duration) {
+                slice = *options.duration -
+                        std::chrono::ceil<std::chrono::milliseconds>(Clock::now() - start);
+                if (slice->count() <= 0) {
+                    break;
+                }
+            }
+            if (stateFile) {
+                slice = std::min(slice.value_or(kStateSaveInterval), kStateSaveInterval);
+            }
+            WaitForStop(stop, slice);
+            if (!slice) {
+                break;  // stopped: nothing else ends an open-ended watch
+            }
+            if (stateFile && !stop.IsSet()) {
+                saveNow();
+                saved = SaveState(*stateFile, state, progress) && saved;
+            }
+        }
     }
-    for (const char16_t letter : watching) {
-        monitor.StopWatch(letter);  // its worker ends here, its last line written whole
+    for (Progress& watch : progress) {
+        watch.reached = monitor.EndWatch(watch.letter);  // its worker's last line written whole
     }
     output.Close();
+    if (stateFile) {
+        saved = SaveState(*stateFile, state, progress) && saved;
+    }
     if (output.Outcome() == TextStream::Result::Failed) {
         WriteError(u"无法写入标准输出");
+        return kFailed;
+    }
+    if (!saved) {
         return kFailed;
     }
     if (ended >= started) {
@@ -151,6 +214,43 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
         return kFailed;
     }
     return kStopped;
+}
+
+std::optional<JournalPosition> ConsoleProgram::ResumePoint(const WatchState& state,
+                                                           Progress& watch) {
+    const CWString root(std::u16string(1, watch.letter) + u":\\");
+    std::uint32_t serial = 0;
+    if (!platform_.GetVolumeSerialNumber(root, serial)) {
+        return std::nullopt;  // nothing to tell this volume by: not kept
+    }
+    watch.serial = serial;
+    const WatchState::Drive* saved = state.Find(watch.letter);
+    if (saved == nullptr) {
+        return std::nullopt;
+    }
+    if (saved->serial != serial) {
+        WriteError(u"驱动器 " + std::u16string(1, watch.letter) +
+                   u": 上已是另一个卷，状态文件中的位置不适用，从现在开始监控");
+        return std::nullopt;
+    }
+    return JournalPosition{saved->journalId, saved->usn};
+}
+
+bool ConsoleProgram::SaveState(StateFile& file, WatchState& state,
+                               const std::deque<Progress>& progress) {
+    for (const Progress& watch : progress) {
+        if (!watch.serial || !watch.reached) {
+            continue;
+        }
+        const std::int64_t unwritten = watch.firstUnwritten;
+        state.Set({watch.letter, *watch.serial, watch.reached->journalId,
+                   unwritten >= 0 ? std::min(unwritten, watch.reached->usn) : watch.reached->usn});
+    }
+    if (file.Save(state)) {
+        return true;
+    }
+    WriteError(u"无法写入状态文件：" + file.Path());
+    return false;
 }
 
 std::vector<ConsoleProgram::DriveWatch> ConsoleProgram::DrivesOf(
@@ -174,7 +274,8 @@ std::vector<ConsoleProgram::DriveWatch> ConsoleProgram::DrivesOf(
 }
 
 bool ConsoleProgram::StartWatch(FileChangeMonitor& monitor, const DriveWatch& drive,
-                                const WatcherSlots& slots) {
+                                const WatcherSlots& slots,
+                                std::optional<JournalPosition> resumeFrom) {
     const std::u16string driveText(1, drive.letter);
     const CWString root(driveText + u":\\");
     std::vector<std::u16string> existing;
@@ -200,7 +301,7 @@ bool ConsoleProgram::StartWatch(FileChangeMonitor& monitor, const DriveWatch& dr
     for (const std::u16string& path : existing) {
         paths.Add(CWString(path));
     }
-    if (!monitor.StartWatch(CWString(driveText), paths, slots)) {
+    if (!monitor.StartWatch(CWString(driveText), paths, slots, resumeFrom)) {
         const OpenRefusal refusal = monitor.LastRefusal();
         // Only asked when it matters: without the rights the volume cannot be opened.
         const bool elevated = refusal != OpenRefusal::VolumeNotOpened || host_.IsElevated();

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -7,6 +11,8 @@
 
 #include "console/ConsoleHost.h"
 #include "console/ConsoleOptions.h"
+#include "console/StateFile.h"
+#include "console/WatchState.h"
 #include "engine/OpenRefusal.h"
 #include "engine/StopSignal.h"
 #include "engine/VolumePlatform.h"
@@ -23,8 +29,10 @@
 class ConsoleProgram {
 public:
     static constexpr int kStopped = 0;
-    static constexpr int kFailed = 1;  // no watch could start, or the output failed
-    static constexpr int kBadArguments = 2;
+    static constexpr int kFailed = 1;        // no watch could start, or the output failed
+    static constexpr int kBadArguments = 2;  // or a state file that cannot be read
+    // How often where the watches got to goes into the state file while they run.
+    static constexpr std::chrono::milliseconds kStateSaveInterval{5000};
 
     // `name` is the program's name in its messages.
     ConsoleProgram(std::u16string_view name, VolumePlatform& platform, ConsoleHost& host)
@@ -44,11 +52,24 @@ private:
         std::vector<std::u16string> paths;
     };
 
+    // How far one drive's watch has come, for the state file.
+    struct Progress {
+        char16_t letter = 0;
+        std::optional<std::uint32_t> serial;           // of its volume, when it can be told
+        std::optional<JournalPosition> reached;        // every record before was handed on
+        std::atomic<std::int64_t> firstUnwritten{-1};  // a change not written, if any
+    };
+
     int Watch(const ConsoleOptions& options, StopSignal& stop);
+    // Where the watch of a drive resumes: its place in the state, when the volume there is
+    // the one the state names (another one starts afresh, with a word on standard error).
+    std::optional<JournalPosition> ResumePoint(const WatchState& state, Progress& watch);
+    bool SaveState(StateFile& file, WatchState& state, const std::deque<Progress>& progress);
     // The command line's directories as full paths, by drive in the order given.
     std::vector<DriveWatch> DrivesOf(const std::vector<std::u16string>& directories);
     // Starts the watch of one drive, or says why not; answers whether it runs.
-    bool StartWatch(FileChangeMonitor& monitor, const DriveWatch& drive, const WatcherSlots& slots);
+    bool StartWatch(FileChangeMonitor& monitor, const DriveWatch& drive, const WatcherSlots& slots,
+                    std::optional<JournalPosition> resumeFrom);
     void WriteError(std::u16string_view message);
     void WriteText(TextStream& stream, std::u16string_view text);
 

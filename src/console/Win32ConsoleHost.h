@@ -15,6 +15,9 @@ public:
     bool IsElevated() override;
     std::unique_ptr<RemovalWatch> WatchRemovals(std::vector<PlatformHandle> volumes,
                                                 OnRemoval onRemoval) override;
+    ReadResult ReadWholeFile(std::u16string_view path, std::string& bytes) override;
+    bool WriteDurably(std::u16string_view path, std::string_view bytes) override;
+    bool MoveOver(std::u16string_view from, std::u16string_view to) override;
 
 private:
     Win32TextStream out_;

@@ -25,6 +25,10 @@ public:
     // fails; `name` is then unchanged.
     virtual bool GetFileSystemName(const CWString& rootPath, CWString& name) = 0;
 
+    // GetVolumeInformationW(rootPath) for the volume's serial number only: it tells one
+    // volume from another that later takes its letter. False when the call fails.
+    virtual bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) = 0;
+
     // GetDriveTypeW(rootPath) (named apart from the windows.h macro).
     virtual unsigned QueryDriveType(const CWString& rootPath) = 0;
 

@@ -111,7 +111,7 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
 }
 
 bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths,
-                                   WatcherSlots slots) {
+                                   WatcherSlots slots, std::optional<JournalPosition> resumeFrom) {
     const char16_t key = driveText.First();
     std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(key);
     if (engine) {
@@ -128,7 +128,7 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
     // The slots go in with Open, before the worker starts: its first notifications,
     // WatchStarted above all, cannot be missed. Open waits for nothing here: the engine
     // is stopped already.
-    const bool started = engine->Open(key, paths, std::move(slots));
+    const bool started = engine->Open(key, paths, std::move(slots), resumeFrom);
     lastRefusal = engine->Refusal();
     if (!started) {
         return false;
@@ -138,9 +138,22 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
 }
 
 void FileChangeMonitor::StopWatch(char16_t driveLetter) {
-    if (std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(driveLetter)) {
-        engine->Stop();
+    EndWatch(driveLetter);
+}
+
+std::optional<JournalPosition> FileChangeMonitor::EndWatch(char16_t driveLetter) {
+    std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(driveLetter);
+    if (!engine) {
+        return std::nullopt;
     }
+    engine->Stop();
+    return engine->Position();
+}
+
+std::optional<JournalPosition> FileChangeMonitor::PositionOf(char16_t driveLetter) const {
+    const auto it = watchers.find(driveLetter);
+    return it == watchers.end() ? std::nullopt
+                                : std::optional<JournalPosition>(it->second->Position());
 }
 
 bool FileChangeMonitor::StopWatchForRemoval(PlatformHandle volume) {

@@ -32,11 +32,18 @@ public:
     bool StartWatch(const CWString& driveText, const CMStringArray& paths);
     // The same with the caller's own slots in place of this monitor's events, for a caller
     // that wants every argument of the engine's calls; no event is raised for this watch.
-    bool StartWatch(const CWString& driveText, const CMStringArray& paths, WatcherSlots slots);
+    // With `resumeFrom`, the watch begins there (see VolumeJournalWatcher::Open).
+    bool StartWatch(const CWString& driveText, const CMStringArray& paths, WatcherSlots slots,
+                    std::optional<JournalPosition> resumeFrom = {});
     // Why the last StartWatch was refused; None after one that started.
     OpenRefusal LastRefusal() const { return lastRefusal; }
     // Ends the watch of driveLetter, if there is one, and destroys its engine.
     void StopWatch(char16_t driveLetter);
+    // The same, answering where the watch got to: the journal and the Usn up to which every
+    // record was handed on, where a later watch may resume. Nothing without a watch.
+    std::optional<JournalPosition> EndWatch(char16_t driveLetter);
+    // Where the watch of driveLetter has got to now (any thread may ask the engine).
+    std::optional<JournalPosition> PositionOf(char16_t driveLetter) const;
     // The system asks to remove the device of the volume opened as `volume`: the watch on
     // it ends, saying why (WatchEnded), and its volume is closed so that the removal can go
     // on. False when no watch has that volume open.

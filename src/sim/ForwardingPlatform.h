@@ -11,6 +11,9 @@ public:
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
         return inner_.GetFileSystemName(rootPath, name);
     }
+    bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) override {
+        return inner_.GetVolumeSerialNumber(rootPath, serial);
+    }
     unsigned QueryDriveType(const CWString& rootPath) override {
         return inner_.QueryDriveType(rootPath);
     }

@@ -127,6 +127,23 @@ bool SimPlatform::GetFileSystemName(const CWString& rootPath, CWString& name) {
     return true;
 }
 
+bool SimPlatform::GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) {
+    char16_t letter = 0;
+    std::shared_ptr<SimVolume> volume;
+    {
+        const std::lock_guard lock(mutex_);
+        const DriveState* drive = ParseRoot(rootPath.View(), letter) ? FindDrive(letter) : nullptr;
+        volume = drive != nullptr ? drive->volume : nullptr;
+    }
+    if (volume == nullptr || volume->IsRemoved()) {
+        SetLastError(volume == nullptr ? win32::kErrorPathNotFound : win32::kErrorNotReady);
+        return false;
+    }
+    serial = volume->SerialNumber();
+    SetLastError(win32::kErrorSuccess);
+    return true;
+}
+
 unsigned SimPlatform::QueryDriveType(const CWString& rootPath) {
     char16_t letter = 0;
     unsigned type = ntfs::kDriveNoRootDir;

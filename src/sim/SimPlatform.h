@@ -50,6 +50,8 @@ public:
     std::size_t OpenVolumeCount() const;
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
+    // The serial number of the volume on the drive.
+    bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) override;
     unsigned QueryDriveType(const CWString& rootPath) override;
     PlatformHandle OpenVolume(const CWString& devicePath) override;
     void CloseVolume(PlatformHandle volume) override;

@@ -3,7 +3,16 @@
 #include <utility>
 
 SimVolume::SimVolume(std::shared_ptr<SimClock> clock, std::uint64_t seed)
-    : model_(std::move(clock), seed) {}
+    : model_(std::move(clock), seed),
+      serial_(static_cast<std::uint32_t>((seed ^ 0x5E51A1D5ULL) * 0x9E3779B97F4A7C15ULL >> 32)) {}
+
+std::uint32_t SimVolume::SerialNumber() const {
+    return Locked([&] { return serial_; });
+}
+
+void SimVolume::SetSerialNumber(std::uint32_t serial) {
+    Locked([&] { serial_ = serial; });
+}
 
 SimVolume::~SimVolume() = default;
 

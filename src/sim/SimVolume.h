@@ -46,6 +46,10 @@ public:
     ~SimVolume();
 
     SimClock& Clock() const { return model_.Clock(); }
+    // What GetVolumeInformationW answers as the volume's serial number: made from the seed,
+    // so that two volumes made alike are still told apart only by a seed of their own.
+    std::uint32_t SerialNumber() const;
+    void SetSerialNumber(std::uint32_t serial);
 
     // ---- Lookups (tests and tools)
     // The entry at a path from the root ("\dir\sub", "dir/sub", "\" for the root; any
@@ -200,6 +204,7 @@ private:
     SimNtfs model_;
     SimDevice device_{model_};
     bool removed_ = false;
+    std::uint32_t serial_;
     int failuresLeft_ = 0;
     std::uint32_t failCode_ = 0;
     std::uint32_t failError_ = 0;

@@ -25,8 +25,8 @@ protected:
     ChangeWriter Writer(ChangeWriter::Format format, ChangeKindSet kinds = ChangeKindSet::All()) {
         return ChangeWriter(
             format, kinds, [] { return std::u16string(u"14:03:27"); },
-            [this](std::u16string_view line, bool isChange) {
-                written.push_back({ToUtf8(line), isChange});
+            [this](std::u16string_view line, const FileChange& change) {
+                written.push_back({ToUtf8(line), !IsNotice(change.kind)});
             });
     }
 

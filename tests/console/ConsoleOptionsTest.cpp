@@ -92,6 +92,12 @@ TEST(ConsoleOptionsTest, GoodCommandLines) {
         {"a_path_from_the_root_of_the_current_drive",
          {u"/data"},
          [](ConsoleOptions& o) { o.directories = {u"/data"}; }},
+        {"a_state_file",
+         {u"--state", u"C:\\logs\\docs.state", u"C:\\"},
+         [](ConsoleOptions& o) {
+             o.directories = {u"C:\\"};
+             o.stateFile = u"C:\\logs\\docs.state";
+         }},
         {"help", {u"--help"}, [](ConsoleOptions& o) { o.help = true; }},
         {"help_short", {u"-h"}, [](ConsoleOptions& o) { o.help = true; }},
         {"help_as_windows_asks", {u"/?"}, [](ConsoleOptions& o) { o.help = true; }},
@@ -111,6 +117,7 @@ TEST(ConsoleOptionsTest, GoodCommandLines) {
         EXPECT_EQ(parsed->count, expected.count);
         EXPECT_EQ(parsed->help, expected.help);
         EXPECT_EQ(parsed->version, expected.version);
+        EXPECT_EQ(parsed->stateFile, expected.stateFile);
     }
 }
 
@@ -136,6 +143,8 @@ TEST(ConsoleOptionsTest, BadCommandLinesEndWithTwoTheReasonAndTheUsageOnStandard
         {"missing_value", {u"C:\\", u"--for"}, "--for 后面缺少值"},
         {"missing_count", {u"C:\\", u"--count"}, "--count 后面缺少值"},
         {"missing_kinds", {u"C:\\", u"--kinds"}, "--kinds 后面缺少值"},
+        {"missing_state_file", {u"C:\\", u"--state"}, "--state 后面缺少值"},
+        {"empty_state_file", {u"--state=", u"C:\\"}, "--state 需要一个文件"},
         {"zero_seconds", {u"--for", u"0", u"C:\\"}, seconds + "“0”"},
         {"too_little_for_a_millisecond", {u"--for", u"0.0009", u"C:\\"}, seconds + "“0.0009”"},
         {"negative_seconds", {u"--for", u"-1", u"C:\\"}, seconds + "“-1”"},
@@ -181,8 +190,7 @@ TEST(ConsoleOptionsTest, HelpAndVersionGoToStandardOutputWithZero) {
         const auto out = host.out.Lines();
         ASSERT_FALSE(out.empty());
         EXPECT_EQ(out[0], "用法：yzwatch [选项] 目录 [目录 ...]");
-        EXPECT_EQ(out.back(),
-                  "退出码：0 正常停止；1 没有一次监视能够开始，或输出无法写入；2 参数错误。");
+        EXPECT_EQ(out.back(), "或输出无法写入；2 参数错误，或状态文件无法读取。");
         EXPECT_TRUE(host.err.Lines().empty());
     }
     {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "ConsoleTestSupport.h"
+#include "console/WatchState.h"
 #include "ntfs/Win32Codes.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
@@ -55,6 +57,13 @@ protected:
     // Runs the program on a thread of its own until `watches` have started and read the
     // journal of drive C to its end.
     void Start(const Args& args, std::size_t watches = 1) {
+        // A later run of the same program: its own stop, its own lines on standard error.
+        stop.Reset();
+        {
+            const std::lock_guard<std::mutex> lock(endMutex_);
+            ended_ = false;
+        }
+        watches += host.err.Lines().size();
         running_ = std::thread([this, args] {
             code_ = Run(args);
             const std::lock_guard<std::mutex> lock(endMutex_);
@@ -202,6 +211,134 @@ TEST_F(ConsoleProgramTest, ARemovalAskedForEndsItsWatchAndClosesTheVolume) {
     EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
     EXPECT_EQ(Changes(),
               (Lines{"[监控中止] D:\\  (磁盘正在被安全移除)", "[新建文件] C:\\data\\still.txt"}));
+}
+
+// ---- --state: what changed while nobody watched
+
+class ResumeTest : public ConsoleProgramTest {
+protected:
+    const std::u16string stateFile = u"C:\\logs\\data.state";
+    const Args args{u"--state", u"C:\\logs\\data.state", u"C:\\data"};
+
+    // A first run that saw `a.txt` made and stopped; the lines written so far.
+    void FirstRun() {
+        Start(args);
+        c.MakeFile(data, u"a.txt");
+        CatchUp(c);
+        ASSERT_EQ(Stop(), ConsoleProgram::kStopped);
+        ASSERT_TRUE(host.FileText(stateFile).has_value()) << "no state was kept";
+    }
+    // Change lines written from line `from` on, without their time.
+    Lines ChangesFrom(std::size_t from) const {
+        const Lines all = Changes();
+        return Lines(all.begin() + static_cast<std::ptrdiff_t>(from), all.end());
+    }
+};
+
+TEST_F(ResumeTest, ASecondRunReportsWhatChangedSinceTheFirstOnceAndInOrderThenGoesOn) {
+    FirstRun();
+    const std::size_t seen = Changes().size();
+    c.MakeFile(data, u"b.txt");  // while nobody watched
+    c.Rename(c.Lookup(u"\\data\\a.txt"), data, u"a2.txt");
+    c.MakeFile(elsewhere, u"not watched.txt");
+    Start(args);
+    c.MakeFile(data, u"c.txt");  // live
+    CatchUp(c);
+    EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
+    EXPECT_EQ(ChangesFrom(seen),
+              (Lines{"[新建文件] C:\\data\\b.txt", "[重命名] C:\\data\\a2.txt  (原名:a.txt)",
+                     "[新建文件] C:\\data\\c.txt"}));
+    // A third run right away has nothing to catch up on.
+    const std::size_t all = Changes().size();
+    Start(args);
+    EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
+    EXPECT_EQ(Changes().size(), all);
+}
+
+// What the journal no longer holds is said, and the rest still comes.
+TEST_F(ResumeTest, AJournalThatMovedOnWhileNobodyWatchedIsSaid) {
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;  // makes a "kept" file the next run must report
+        const char* gap;
+        const char* kept;
+    };
+    const Case cases[] = {
+        {"wrapped",
+         [this] {
+             c.MakeFile(data, u"lost.txt");
+             const std::int64_t kept = c.JournalData()->NextUsn;
+             c.MakeFile(data, u"kept.txt");
+             c.DropRecordsBefore(kept);
+         },
+         "[可能遗漏] C:\\  (更改日志在上次监控之后已被覆盖，其间的变化无法显示)",
+         "[新建文件] C:\\data\\kept.txt"},
+        {"replaced",
+         [this] {
+             c.MakeFile(data, u"lost 2.txt");
+             c.RecreateJournal();
+             c.MakeFile(data, u"kept 2.txt");
+         },
+         "[可能遗漏] C:\\  (更改日志已被删除并重建，其间的变化无法显示)",
+         "[新建文件] C:\\data\\kept 2.txt"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        host.PutFile(stateFile, WatchState().Text());
+        Start(args);
+        ASSERT_EQ(Stop(), ConsoleProgram::kStopped);
+        const std::size_t seen = Changes().size();
+        k.meanwhile();
+        Start(args);
+        CatchUp(c);
+        EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
+        EXPECT_EQ(ChangesFrom(seen), (Lines{k.gap, k.kept}));
+    }
+}
+
+TEST_F(ResumeTest, AnotherVolumeInTheSameLetterStartsAfresh) {
+    FirstRun();
+    const std::size_t seen = Changes().size();
+    c.MakeFile(data, u"b.txt");
+    c.SetSerialNumber(c.SerialNumber() + 1);  // as if another disk took the letter
+    Start(args);
+    c.MakeFile(data, u"c.txt");
+    CatchUp(c);
+    EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
+    EXPECT_EQ(ChangesFrom(seen), (Lines{"[新建文件] C:\\data\\c.txt"}));
+    const Lines err = host.err.Lines();
+    EXPECT_NE(
+        std::find(err.begin(), err.end(),
+                  "yzwatch: 驱动器 C: 上已是另一个卷，状态文件中的位置不适用，从现在开始监控"),
+        err.end());
+}
+
+// Changes the output did not take (--count reached) come at the next run.
+TEST_F(ResumeTest, ChangesACountLeftUnwrittenComeNextTime) {
+    FirstRun();
+    const std::size_t seen = Changes().size();
+    for (const char16_t* name : {u"1.txt", u"2.txt", u"3.txt"}) {
+        c.MakeFile(data, name);
+    }
+    Start({u"--state", stateFile, u"--count", u"1", u"C:\\data"});
+    EXPECT_EQ(Ended(), ConsoleProgram::kStopped);
+    Start(args);
+    EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
+    EXPECT_EQ(ChangesFrom(seen), (Lines{"[新建文件] C:\\data\\1.txt", "[新建文件] C:\\data\\2.txt",
+                                        "[新建文件] C:\\data\\3.txt"}));
+}
+
+TEST_F(ResumeTest, AStateFileThatCannotBeReadIsAnErrorAndIsLeftAsItIs) {
+    host.PutFile(stateFile, "{\"format\": \"yzwatch-state-1\", \"dri");  // torn
+    EXPECT_EQ(Run(args), ConsoleProgram::kBadArguments);
+    EXPECT_EQ(host.FileText(stateFile), "{\"format\": \"yzwatch-state-1\", \"dri");
+    ASSERT_EQ(host.err.Lines().size(), 1u);
+    EXPECT_EQ(host.err.Lines()[0].rfind("yzwatch: 状态文件无法解析：C:\\logs\\data.state：", 0), 0u)
+        << host.err.Lines()[0];
+    host.MakeUnreadable(stateFile);
+    EXPECT_EQ(Run(args), ConsoleProgram::kBadArguments);
+    EXPECT_EQ(host.err.Lines().back(), "yzwatch: 无法读取状态文件：C:\\logs\\data.state");
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
 }
 
 TEST_F(ConsoleProgramTest, KindsLetOnlyTheirChangesThrough) {

@@ -5,8 +5,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +72,82 @@ public:
     }
     bool IsElevated() override { return elevated; }
 
+    // ---- Files: a disk that keeps what was flushed or moved, and loses the rest in a crash.
+    // Every call is one step or more; after `CrashAfter(n)` steps the machine stops: later
+    // steps fail and change nothing, and `Restart` leaves only what reached the disk.
+    ReadResult ReadWholeFile(std::u16string_view path, std::string& bytes) override {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        const auto it = seen_.find(std::u16string(path));
+        if (it == seen_.end()) {
+            return ReadResult::kMissing;
+        }
+        if (unreadable_.count(std::u16string(path)) != 0) {
+            return ReadResult::kFailed;
+        }
+        bytes = it->second;
+        return ReadResult::kRead;
+    }
+    bool WriteDurably(std::u16string_view path, std::string_view bytes) override {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        const std::u16string file(path);
+        // Emptied (a change of the file's size that reaches the disk at once), written
+        // (in the cache), flushed: three steps.
+        if (!Step()) {
+            return false;
+        }
+        seen_[file].clear();
+        onDisk_[file].clear();
+        if (!Step()) {
+            return false;
+        }
+        seen_[file] = std::string(bytes);
+        if (!Step()) {
+            return false;
+        }
+        onDisk_[file] = seen_[file];
+        return true;
+    }
+    bool MoveOver(std::u16string_view from, std::u16string_view to) override {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        const auto source = seen_.find(std::u16string(from));
+        if (source == seen_.end() || !Step()) {
+            return false;
+        }
+        seen_[std::u16string(to)] = source->second;
+        onDisk_[std::u16string(to)] = source->second;
+        seen_.erase(std::u16string(from));
+        onDisk_.erase(std::u16string(from));
+        return true;
+    }
+    void PutFile(const std::u16string& path, const std::string& bytes) {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        seen_[path] = bytes;
+        onDisk_[path] = bytes;
+    }
+    std::optional<std::string> FileText(const std::u16string& path) const {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        const auto it = seen_.find(path);
+        return it == seen_.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    void MakeUnreadable(const std::u16string& path) {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        unreadable_.insert(path);
+    }
+    void CrashAfter(int steps) {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        stepsLeft_ = steps;
+    }
+    bool Crashed() const {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        return stepsLeft_ == 0;
+    }
+    // The machine comes back: what was not on the disk is gone.
+    void Restart() {
+        const std::lock_guard<std::mutex> lock(diskMutex_);
+        seen_ = onDisk_;
+        stepsLeft_ = -1;
+    }
+
     // The system's questions about removing devices: kept, so that a test can ask one.
     std::unique_ptr<RemovalWatch> WatchRemovals(std::vector<PlatformHandle> volumes,
                                                 OnRemoval onRemoval) override {
@@ -104,6 +183,21 @@ private:
         FakeHost& host_;
     };
 
+    bool Step() {
+        if (stepsLeft_ == 0) {
+            return false;
+        }
+        if (stepsLeft_ > 0) {
+            --stepsLeft_;
+        }
+        return true;
+    }
+
+    mutable std::mutex diskMutex_;
+    std::map<std::u16string, std::string> seen_;    // what reads see
+    std::map<std::u16string, std::string> onDisk_;  // what a restart finds
+    std::set<std::u16string> unreadable_;
+    int stepsLeft_ = -1;  // steps before a crash; -1: none coming
     std::mutex removalMutex_;
     std::condition_variable removalWatched_;
     std::vector<PlatformHandle> removalVolumes_;

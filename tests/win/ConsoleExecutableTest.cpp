@@ -461,11 +461,18 @@ public:
     }
 
     const std::wstring& Path() const { return path_; }
-    void MakeFile(const std::wstring& name) {
+    void MakeFile(const std::wstring& name, const std::string& bytes = {}) {
         const std::wstring file = path_ + L"\\" + name;
-        CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        const HANDLE made =
+            CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(made, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(made);
+        Forget(name);
         made_.push_back(file);
     }
+    // A file a program made in the folder, to be removed with it.
+    void Forget(const std::wstring& name) { made_.push_back(path_ + L"\\" + name); }
 
 private:
     std::wstring path_;
@@ -600,5 +607,31 @@ TEST_P(ConsoleExecutable, ItCarriesTheIconAndAVersionBlockOfItsOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, ConsoleExecutable, ::testing::Values(CONSOLE_EXE, CONSOLE_DEMO_EXE));
+
+// --state: the program keeps where its watches got to in a file of its own, reads it back
+// at the next start, and refuses one that is not its.
+TEST(ConsoleDemo, AStateFileIsKeptAndReadBackAndABadOneEndsWithTwo) {
+    TemporaryFolder folder;
+    folder.Forget(L"watch.state");
+    folder.Forget(L"watch.state.new");
+    const std::wstring state = folder.Path() + L"\\watch.state";
+    const std::wstring arguments = L"--state \"" + state + L"\" --for 2 C:\\demo";
+    const Outcome first = RunDemo(arguments);
+    EXPECT_EQ(first.code, 0u) << first.err.size();
+    const std::string text = FileContents(state);
+    EXPECT_EQ(text.rfind("{\n  \"format\": \"yzwatch-state-1\",\n  \"drives\": [\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("{\"drive\": \"C\", \"serial\": "), std::string::npos) << text;
+    const Outcome second = RunDemo(arguments);
+    EXPECT_EQ(second.code, 0u);
+    EXPECT_EQ(second.err, first.err);
+
+    folder.MakeFile(L"watch.state", "{\"format\": \"yzwatch-state-1\", \"dri");  // torn
+    const Outcome refused = RunDemo(arguments);
+    EXPECT_EQ(refused.code, 2u);
+    ASSERT_EQ(refused.err.size(), 1u);
+    EXPECT_EQ(refused.err[0].rfind("yzwatch-demo: 状态文件无法解析：", 0), 0u) << refused.err[0];
+    EXPECT_EQ(FileContents(state), "{\"format\": \"yzwatch-state-1\", \"dri");
+}
 
 }  // namespace

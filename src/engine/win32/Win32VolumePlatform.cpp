@@ -70,6 +70,15 @@ bool Win32VolumePlatform::GetFileSystemName(const CWString& rootPath, CWString& 
     return true;
 }
 
+bool Win32VolumePlatform::GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) {
+    DWORD number = 0;
+    if (!GetVolumeInformationW(Wide(rootPath), nullptr, 0, &number, nullptr, nullptr, nullptr, 0)) {
+        return false;
+    }
+    serial = number;
+    return true;
+}
+
 unsigned Win32VolumePlatform::QueryDriveType(const CWString& rootPath) {
     return GetDriveTypeW(Wide(rootPath));
 }

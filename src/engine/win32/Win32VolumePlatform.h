@@ -14,6 +14,7 @@ public:
     Win32VolumePlatform();
 
     bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
+    bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) override;
     unsigned QueryDriveType(const CWString& rootPath) override;
     PlatformHandle OpenVolume(const CWString& devicePath) override;
     void CloseVolume(PlatformHandle volume) override;
