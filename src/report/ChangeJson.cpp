@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "report/JsonLine.h"
+#include "report/NoticeReason.h"
 
 namespace {
 
@@ -12,30 +13,6 @@ constexpr std::array<std::string_view, kChangeKindCount> kSlotNames = {
     "OnMoved",   "OnAttributesChanged", "OnOtherChange",    "OnStarted", "OnGap",
     "OnEnded",
 };
-
-std::string_view GapName(int why) {
-    switch (static_cast<JournalGap>(why)) {
-        case JournalGap::kOverwritten:
-            return "overwritten";
-        case JournalGap::kReplaced:
-            return "replaced";
-        case JournalGap::kOverwrittenWhileAway:
-            return "overwrittenWhileAway";
-    }
-    return "unknown";
-}
-
-std::string_view EndName(int why) {
-    switch (static_cast<WatchEnd>(why)) {
-        case WatchEnd::kVolumeGone:
-            return "volumeGone";
-        case WatchEnd::kJournalUnavailable:
-            return "journalUnavailable";
-        case WatchEnd::kRemovalRequested:
-            return "removalRequested";
-    }
-    return "unknown";
-}
 
 }  // namespace
 
@@ -50,12 +27,12 @@ std::string ChangeJsonLine(const FileChange& change) {
             return line.Text();
         case ChangeKind::Gap:
             return line.Add("root", change.dir)
-                .Add("reason", GapName(change.why))
+                .Add("reason", ReasonOf(change).name)
                 .Add("firstLostUsn", change.firstLostUsn)
                 .Add("resumeUsn", change.resumeUsn)
                 .Text();
         case ChangeKind::Ended:
-            return line.Add("root", change.dir).Add("reason", EndName(change.why)).Text();
+            return line.Add("root", change.dir).Add("reason", ReasonOf(change).name).Text();
         case ChangeKind::Renamed:
             line.Add("oldName", change.oldName).Add("newName", change.name).Add("dir", change.dir);
             break;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "report/NoticeReason.h"
+
 namespace {
 
 constexpr std::array<std::u16string_view, kChangeKindCount> kLabels = {
@@ -17,30 +19,6 @@ constexpr std::array<std::u16string_view, kChangeKindCount> kLabels = {
     u"可能遗漏",    // Gap
     u"监控中止",    // Ended
 };
-
-// What a notice's parentheses say.
-std::u16string_view Why(const FileChange& notice) {
-    if (notice.kind == ChangeKind::Gap) {
-        switch (static_cast<JournalGap>(notice.why)) {
-            case JournalGap::kOverwritten:
-                return u"更改日志在读到之前已被覆盖，其间的变化无法显示";
-            case JournalGap::kReplaced:
-                return u"更改日志已被删除并重建，其间的变化无法显示";
-            case JournalGap::kOverwrittenWhileAway:
-                return u"更改日志在上次监控之后已被覆盖，其间的变化无法显示";
-        }
-        return u"其间的变化无法显示";
-    }
-    switch (static_cast<WatchEnd>(notice.why)) {
-        case WatchEnd::kVolumeGone:
-            return u"磁盘卷已不可用";
-        case WatchEnd::kJournalUnavailable:
-            return u"更改日志无法再打开";
-        case WatchEnd::kRemovalRequested:
-            return u"磁盘正在被安全移除";
-    }
-    return u"原因不明";
-}
 
 }  // namespace
 
@@ -75,7 +53,7 @@ std::u16string ChangeLine(std::u16string_view timeOfDay, const FileChange& chang
             break;
         case ChangeKind::Gap:
         case ChangeKind::Ended:
-            line.append(change.dir).append(u"  (").append(Why(change)).append(u")");
+            line.append(change.dir).append(u"  (").append(ReasonOf(change).text).append(u")");
             break;
         default:
             line.append(change.dir).append(change.name);
