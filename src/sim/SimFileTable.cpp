@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ntfs/Win32Codes.h"
 #include "sim/SimNames.h"
 #include "sim/SimRecord.h"
-#include "ntfs/Win32Codes.h"
 
 namespace {
 

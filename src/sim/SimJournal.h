@@ -7,15 +7,9 @@
 #include <vector>
 
 #include "ntfs/JournalRecords.h"
+#include "sim/JournalStreamLoad.h"
 #include "sim/JournalStreamScanner.h"
 #include "sim/SimRecord.h"
-
-// What loading a raw $J stream did: what the scan found and which records were placed.
-struct JournalStreamLoad {
-    JournalStreamScanner::Counts scanned;
-    std::size_t loaded = 0;  // version-2 records placed at their own Usn
-    std::size_t badUsn = 0;  // version-2 records left out: their Usn goes back or is too large
-};
 
 // The change journal of one simulated volume: its identity and bounds, and its records
 // as the exact bytes the volume hands out. A record's Usn is its offset in the journal

@@ -12,31 +12,11 @@
 
 #include "ntfs/JournalRecords.h"
 #include "sim/SimClock.h"
+#include "sim/SimFileInfo.h"
 #include "sim/SimFileTable.h"
 #include "sim/SimJournal.h"
 #include "sim/SimJournalDeletion.h"
-
-// What a simulated volume knows of one of its files.
-struct SimFileInfo {
-    std::uint64_t reference = 0;
-    std::uint64_t parent = 0;  // of the first name
-    std::u16string name;       // the first name
-    std::uint32_t attributes = 0;
-    std::uint64_t size = 0;
-    std::int64_t lastUsn = 0;
-    int links = 0;
-    int openHandles = 0;
-};
-
-// Where a delete to the recycle bin put an item.
-struct SimRecycled {
-    std::uint64_t item = 0;      // the item, now named `name` in `folder`
-    std::uint64_t infoFile = 0;  // the $I… file beside it
-    std::uint64_t folder = 0;    // $RECYCLE.BIN\<SID>
-    std::u16string name;         // $R…
-
-    explicit operator bool() const { return item != 0; }
-};
+#include "sim/SimRecycled.h"
 
 // The NTFS model of one simulated volume, without a lock: its directory tree
 // (SimFileTable), its change journal (SimJournal), its open handles, and every operation

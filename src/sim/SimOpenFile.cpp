@@ -4,6 +4,7 @@
 
 #include "ntfs/JournalRecords.h"
 #include "sim/SimHandleCalls.h"
+#include "sim/SimNtfs.h"
 
 SimOpenFile::SimOpenFile(SimOpenFile&& other) noexcept
     : volume_(std::exchange(other.volume_, nullptr)),
@@ -25,40 +26,47 @@ SimOpenFile::~SimOpenFile() {
 }
 
 bool SimOpenFile::Write(std::uint64_t offset, std::uint64_t length) {
-    return IsOpen() && volume_->HandleWrite(id_, offset, length);
+    return Through([&](SimNtfs& m, std::uint64_t h) { return m.Write(h, offset, length); });
 }
 
 bool SimOpenFile::SetLength(std::uint64_t length) {
-    return IsOpen() && volume_->HandleSetLength(id_, length);
+    return Through([&](SimNtfs& m, std::uint64_t h) { return m.SetLength(h, length); });
 }
 
 bool SimOpenFile::Rename(std::uint64_t newParent, std::u16string_view newName,
                          bool replaceExisting) {
-    return IsOpen() && volume_->HandleRename(id_, newParent, newName, replaceExisting);
+    return Through([&](SimNtfs& m, std::uint64_t h) {
+        return m.Rename(h, newParent, newName, replaceExisting);
+    });
 }
 
 bool SimOpenFile::SetAttributes(std::uint32_t attributes) {
-    return IsOpen() && volume_->HandleSetAttributes(id_, attributes);
+    return Through([&](SimNtfs& m, std::uint64_t h) { return m.SetAttributes(h, attributes); });
 }
 
 bool SimOpenFile::ChangeSecurity() {
-    return IsOpen() && volume_->HandleNoteChange(id_, ntfs::kReasonSecurityChange);
+    return Through(
+        [&](SimNtfs& m, std::uint64_t h) { return m.NoteChange(h, ntfs::kReasonSecurityChange); });
 }
 
 bool SimOpenFile::NoteChange(std::uint32_t reasons) {
-    return IsOpen() && volume_->HandleNoteChange(id_, reasons);
+    return Through([&](SimNtfs& m, std::uint64_t h) { return m.NoteChange(h, reasons); });
 }
 
 bool SimOpenFile::AddHardLink(std::uint64_t parent, std::u16string_view name) {
-    return IsOpen() && volume_->HandleAddHardLink(id_, parent, name);
+    return Through([&](SimNtfs& m, std::uint64_t h) { return m.AddHardLink(h, parent, name); });
 }
 
 bool SimOpenFile::MarkForDelete() {
-    return IsOpen() && volume_->HandleMarkForDelete(id_);
+    return Through([&](SimNtfs& m, std::uint64_t h) { return m.MarkForDelete(h); });
 }
 
 void SimOpenFile::Close() {
     if (IsOpen()) {
-        std::exchange(volume_, nullptr)->HandleClose(std::exchange(id_, 0));
+        const std::uint64_t handle = std::exchange(id_, 0);
+        std::exchange(volume_, nullptr)->CallModel([handle](SimNtfs& model) {
+            model.Close(handle);
+            return true;
+        });
     }
 }

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
-class SimHandleCalls;
+#include "sim/SimHandleCalls.h"
+
+class SimNtfs;
 
 // A handle on a file or directory of a simulated volume, opened through one of its
 // names. Changes made through it gather reason bits on the file, writing a record each
@@ -52,6 +54,13 @@ public:
     void Close();
 
 private:
+    // One call of the model with this handle's number, under the volume's lock; false once
+    // the handle is closed.
+    template <typename Call>
+    bool Through(Call call) {
+        return IsOpen() && volume_->CallModel([&](SimNtfs& model) { return call(model, id_); });
+    }
+
     SimHandleCalls* volume_ = nullptr;
     std::uint64_t id_ = 0;
     std::uint64_t reference_ = 0;

@@ -65,38 +65,8 @@ SimOpenFile SimVolume::CreateOpen(std::uint64_t parent, std::u16string_view name
     return Handed(Locked([&] { return model_.CreateOpen(parent, name, attributes); }));
 }
 
-bool SimVolume::HandleWrite(std::uint64_t handle, std::uint64_t offset, std::uint64_t length) {
-    return Locked([&] { return model_.Write(handle, offset, length); });
-}
-
-bool SimVolume::HandleSetLength(std::uint64_t handle, std::uint64_t length) {
-    return Locked([&] { return model_.SetLength(handle, length); });
-}
-
-bool SimVolume::HandleRename(std::uint64_t handle, std::uint64_t newParent,
-                             std::u16string_view newName, bool replaceExisting) {
-    return Locked([&] { return model_.Rename(handle, newParent, newName, replaceExisting); });
-}
-
-bool SimVolume::HandleSetAttributes(std::uint64_t handle, std::uint32_t attributes) {
-    return Locked([&] { return model_.SetAttributes(handle, attributes); });
-}
-
-bool SimVolume::HandleNoteChange(std::uint64_t handle, std::uint32_t reasons) {
-    return Locked([&] { return model_.NoteChange(handle, reasons); });
-}
-
-bool SimVolume::HandleAddHardLink(std::uint64_t handle, std::uint64_t parent,
-                                  std::u16string_view name) {
-    return Locked([&] { return model_.AddHardLink(handle, parent, name); });
-}
-
-bool SimVolume::HandleMarkForDelete(std::uint64_t handle) {
-    return Locked([&] { return model_.MarkForDelete(handle); });
-}
-
-void SimVolume::HandleClose(std::uint64_t handle) {
-    Locked([&] { model_.Close(handle); });
+bool SimVolume::CallModel(const std::function<bool(SimNtfs& model)>& call) {
+    return Locked([&] { return call(model_); });
 }
 
 // ---- Operations

@@ -189,16 +189,7 @@ private:
     }
 
     // SimOpenFile's calls.
-    bool HandleWrite(std::uint64_t handle, std::uint64_t offset, std::uint64_t length) override;
-    bool HandleSetLength(std::uint64_t handle, std::uint64_t length) override;
-    bool HandleRename(std::uint64_t handle, std::uint64_t newParent, std::u16string_view newName,
-                      bool replaceExisting) override;
-    bool HandleSetAttributes(std::uint64_t handle, std::uint32_t attributes) override;
-    bool HandleNoteChange(std::uint64_t handle, std::uint32_t reasons) override;
-    bool HandleAddHardLink(std::uint64_t handle, std::uint64_t parent,
-                           std::u16string_view name) override;
-    bool HandleMarkForDelete(std::uint64_t handle) override;
-    void HandleClose(std::uint64_t handle) override;
+    bool CallModel(const std::function<bool(SimNtfs& model)>& call) override;
 
     mutable std::mutex mutex_;
     SimNtfs model_;
