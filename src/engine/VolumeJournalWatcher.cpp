@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "engine/BatchWalk.h"
@@ -277,21 +278,21 @@ std::optional<WatchEnd> VolumeJournalWatcher::RunJournalLoop() {
                 return std::nullopt;
             }
             // A stop during the walk ends the reporting at once: a handler may take long
-            // (it may be waiting for the window's thread), and nobody wants the rest.
-            bool walkedWhole = true;
+            // (it may be waiting for the window's thread), and nobody wants the rest. The
+            // position is then the first record not handed on, so that a watch resumed
+            // from it neither repeats nor skips a change.
+            std::optional<std::int64_t> stoppedAt;
             journal::WalkBatch(buffer.data(), returned, INT64_MAX, passStartUsn,
                                [&](const ntfs::UsnRecordV2& record) {
-                                   if (stopEvent.IsSet()) {
-                                       walkedWhole = false;
+                                   if (stoppedAt || stopEvent.IsSet()) {
+                                       stoppedAt = stoppedAt.value_or(record.Usn());
                                        return;
                                    }
                                    classifier.ClassifyRecord(record);
                                });
             if (returned >= 8) {
                 request.StartUsn = static_cast<std::int64_t>(ntfs::ReadU64(buffer.data()));
-                if (walkedWhole) {
-                    NoteProgress(request.StartUsn);
-                }
+                NoteProgress(stoppedAt.value_or(request.StartUsn));
             }
             continue;
         }
