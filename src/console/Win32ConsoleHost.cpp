@@ -2,26 +2,7 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "runtime/win32/ScopedResource.h"
-#include "runtime/text/WideText.h"
-
-std::u16string Win32ConsoleHost::FullPath(std::u16string_view path) {
-    const std::wstring given = WideString(path);
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0) {
-            return std::u16string(path);
-        }
-        if (length < full.size()) {
-            return Utf16String(std::wstring_view(full).substr(0, length));
-        }
-        full.resize(length);  // the size asked for, NUL included
-    }
-}
 
 bool Win32ConsoleHost::IsElevated() {
     HANDLE opened = nullptr;

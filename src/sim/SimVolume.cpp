@@ -3,7 +3,8 @@
 #include <utility>
 
 SimVolume::SimVolume(std::shared_ptr<SimClock> clock, std::uint64_t seed)
-    : model_(std::move(clock), seed) {}
+    : serialNumber_(static_cast<std::uint32_t>((seed * 0x9E3779B97F4A7C15ULL) >> 32)),
+      model_(std::move(clock), seed) {}
 
 SimVolume::~SimVolume() = default;
 

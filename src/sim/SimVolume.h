@@ -46,6 +46,9 @@ public:
     ~SimVolume();
 
     SimClock& Clock() const { return model_.Clock(); }
+    // What GetVolumeInformationW and GetFileInformationByHandle give as the volume's serial
+    // number: drawn from the seed, so that volumes of other seeds differ.
+    std::uint32_t SerialNumber() const { return serialNumber_; }
 
     // ---- Lookups (tests and tools)
     // The entry at a path from the root ("\dir\sub", "dir/sub", "\" for the root; any
@@ -194,6 +197,7 @@ private:
     bool HandleMarkForDelete(std::uint64_t handle) override;
     void HandleClose(std::uint64_t handle) override;
 
+    const std::uint32_t serialNumber_;
     mutable std::mutex mutex_;
     SimNtfs model_;
     SimDevice device_{model_};
