@@ -364,6 +364,10 @@ std::uint32_t SimPlatform::Locate(std::u16string_view path, Located& found) cons
             if (child == 0) {
                 return last ? win32::kErrorFileNotFound : win32::kErrorPathNotFound;
             }
+            if (const auto info = volume->Info(child);
+                !last && (!info || (info->attributes & ntfs::kAttributeDirectory) == 0)) {
+                return win32::kErrorPathNotFound;  // a file is no folder to go on in
+            }
             const auto point = reparsePoints_.find({volume.get(), child});
             if (point != reparsePoints_.end() && ++reparses > kMaxReparses) {
                 return win32::kErrorCantResolveFilename;
