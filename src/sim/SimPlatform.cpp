@@ -101,11 +101,7 @@ void SimPlatform::SetCurrentDirectory(std::u16string path) {
     currentDirectory_ = std::move(path);
 }
 
-bool SimPlatform::AddJunction(std::u16string_view path, std::u16string target) {
-    return AddReparsePoint(path, ReparsePoint{nullptr, std::move(target), nullptr});
-}
-
-bool SimPlatform::AddSymbolicLink(std::u16string_view path, std::u16string target) {
+bool SimPlatform::AddLink(std::u16string_view path, std::u16string target) {
     return AddReparsePoint(path, ReparsePoint{nullptr, std::move(target), nullptr});
 }
 

@@ -57,11 +57,10 @@ public:
     // The process's current directory, a full path (C:\ at first): relative paths start
     // there, "X:name" there when it lies on X and at the root of X otherwise.
     void SetCurrentDirectory(std::u16string path);
-    // The existing directory at `path` becomes a junction, or a symbolic link, to `target`:
-    // a full path; a symbolic link's may be relative to the link's folder. False when
-    // `path` is no directory.
-    bool AddJunction(std::u16string_view path, std::u16string target);
-    bool AddSymbolicLink(std::u16string_view path, std::u16string target);
+    // The existing directory at `path` becomes a junction or a directory symbolic link to
+    // `target`: a full path, or (a symbolic link's) one relative to the link's folder. False
+    // when `path` is no directory.
+    bool AddLink(std::u16string_view path, std::u16string target);
     // `volume` is mounted in the existing directory at `path` (with or without a letter).
     bool MountVolume(std::u16string_view path, std::shared_ptr<SimVolume> volume);
 

@@ -322,7 +322,7 @@ TEST_F(ConsoleProgramTest, EachWatchThatStartsOrIsRefusedAndEachMissingDirectory
          [](SimPlatform& p, SimVolume& v, auto&) {
              p.AddDrive(u'D').MakeDirectory(SimVolume::kRoot, u"x");
              v.MakeDirectory(SimVolume::kRoot, u"toD");
-             p.AddJunction(u"C:\\toD", u"D:\\x");
+             p.AddLink(u"C:\\toD", u"D:\\x");
          },
          {u"--for", u"0.05", u"C:\\toD", u"C:\\data"},
          0,

@@ -205,8 +205,8 @@ TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeMakeAFilterAndAnyOtherRefusesThe
     volume.MakeDirectories(u"\\mnt\\none");
     SimVolume& d = platform.AddDrive(u'D');
     d.MakeDirectories(u"\\data");
-    ASSERT_TRUE(platform.AddJunction(u"C:\\toD", u"D:\\data"));
-    ASSERT_TRUE(platform.AddJunction(u"C:\\toData", u"C:\\data"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\data"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
     ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
     ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\none",
                                      std::make_shared<SimVolume>(platform.SharedClock(), 7)));

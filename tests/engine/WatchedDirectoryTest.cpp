@@ -57,8 +57,8 @@ protected:
         c.MakeDirectories(kLongPath.substr(2));
         d.MakeDirectories(u"\\x");
         platform.SetCurrentDirectory(u"C:\\work");
-        ASSERT_TRUE(platform.AddJunction(u"C:\\toData", u"C:\\data"));
-        ASSERT_TRUE(platform.AddJunction(u"C:\\toD", u"D:\\x"));
+        ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
+        ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\x"));
         ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
         ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\backup",
                                          std::make_shared<SimVolume>(platform.SharedClock(), 9)));

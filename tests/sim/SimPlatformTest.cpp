@@ -738,14 +738,14 @@ TEST_F(SimPlatformTest, OpensFollowLinksMountedFoldersAndSubstDrivesToTheFinalDi
          {u"\\toD", u"\\toData", u"\\rel", u"\\mnt\\d", u"\\mnt\\none", u"\\loop"}) {
         volume.MakeDirectories(folder);
     }
-    ASSERT_TRUE(platform.AddJunction(u"C:\\toD", u"D:\\x"));
-    ASSERT_TRUE(platform.AddJunction(u"C:\\toData", u"C:\\data"));
-    ASSERT_TRUE(platform.AddSymbolicLink(u"C:\\rel", u"..\\data\\sub"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\x"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\rel", u"..\\data\\sub"));
     ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
     ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\none", unlettered));
-    ASSERT_TRUE(platform.AddJunction(u"C:\\loop", u"C:\\loop"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\loop", u"C:\\loop"));
     platform.AddSubstDrive(u'S', u"C:\\data");
-    EXPECT_FALSE(platform.AddJunction(u"C:\\missing", u"D:\\x"));
+    EXPECT_FALSE(platform.AddLink(u"C:\\missing", u"D:\\x"));
     EXPECT_FALSE(platform.MountVolume(u"C:\\data\\none", unlettered));
 
     struct Case {
