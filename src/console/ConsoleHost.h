@@ -10,8 +10,8 @@
 #include "engine/VolumePlatform.h"
 
 // What the console program needs from its process besides the volumes: its two output
-// streams, the system's reading of a path, whether it holds administrator rights, and
-// the system's word before a watched volume's device is removed.
+// streams, whether it holds administrator rights, the system's word before a watched
+// volume's device is removed, and the file it keeps its state in.
 class ConsoleHost {
 public:
     // While it lives, the system's questions about removing the devices go to the program.
@@ -25,10 +25,6 @@ public:
 
     virtual TextStream& Out() = 0;
     virtual TextStream& Err() = 0;
-    // The full path of a directory argument as the system resolves it (relative to the
-    // current directory; "C:" alone is the current directory of drive C); the argument
-    // itself when it cannot be resolved.
-    virtual std::u16string FullPath(std::u16string_view path) = 0;
     // Whether the process runs with administrator rights in effect.
     virtual bool IsElevated() = 0;
     // Calls `onRemoval`, on a thread of the host's, when the system asks to remove the

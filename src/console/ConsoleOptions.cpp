@@ -1,5 +1,6 @@
 #include "console/ConsoleOptions.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -80,10 +81,36 @@ bool ParseKinds(std::u16string_view list, ChangeKindSet& kinds, std::u16string& 
     }
 }
 
+// By the C runtime's rules a backslash before a closing quote escapes it: "D:\My Dir\"
+// arrives as D:\My Dir" and takes in whatever followed on the command line. No path and no
+// option holds a quote, so a quote in an argument is the closing quote that was meant,
+// after a backslash that belongs to the path; what came after it are further arguments,
+// where the command line had spaces between them.
+void AddWithClosingQuote(std::u16string_view arg, std::vector<std::u16string>& args) {
+    const std::size_t quote = arg.find(u'"');
+    if (quote == std::u16string_view::npos) {
+        args.emplace_back(arg);
+        return;
+    }
+    args.push_back(std::u16string(arg.substr(0, quote)) + u'\\');
+    std::u16string_view rest = arg.substr(quote + 1);
+    for (std::size_t start;
+         (start = rest.find_first_not_of(u" \t")) != std::u16string_view::npos;) {
+        rest.remove_prefix(start);
+        const std::size_t end = std::min(rest.find_first_of(u" \t"), rest.size());
+        AddWithClosingQuote(rest.substr(0, end), args);
+        rest.remove_prefix(end);
+    }
+}
+
 }  // namespace
 
-std::optional<ConsoleOptions> ConsoleOptions::Parse(std::span<const std::u16string> args,
+std::optional<ConsoleOptions> ConsoleOptions::Parse(std::span<const std::u16string> given,
                                                     std::u16string& error) {
+    std::vector<std::u16string> args;
+    for (const std::u16string& arg : given) {
+        AddWithClosingQuote(arg, args);
+    }
     ConsoleOptions options;
     bool onlyDirectories = false;
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -14,7 +14,9 @@
 //   [--kinds KIND[,KIND...]] [--json] [--for SECONDS] [--count N] [--state FILE] [--]
 //   DIRECTORY...
 //   --help | --version
-// An option's value follows it as the next argument or after "=" (--for=10).
+// An option's value follows it as the next argument or after "=" (--for=10). A quote
+// inside an argument, which the C runtime leaves of "D:\My Dir\", is read as the closing
+// quote after a backslash: D:\My Dir\.
 struct ConsoleOptions {
     // The version the executable's version block carries.
     static constexpr std::u16string_view kVersion = u"1.0.0.0";

@@ -6,34 +6,18 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "console/ChangeOutput.h"
 #include "console/ChangeWriter.h"
+#include "engine/WatchedDirectory.h"
 #include "monitor/FileChangeMonitor.h"
-#include "runtime/text/AsciiCase.h"
+#include "report/RefusalText.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/DateTimeValue.h"
 
 namespace {
-
-// The drive letter of a full path "X:\...", upper case; "\\?\X:\..." is read as "X:\...".
-// Network and device paths have none.
-std::optional<char16_t> DriveLetterOf(std::u16string& path) {
-    constexpr std::u16string_view kWin32FilePrefix = u"\\\\?\\";
-    const auto isDrivePath = [](std::u16string_view p) {
-        return p.size() >= 3 && IsAsciiLetter(p[0]) && p[1] == u':' && p[2] == u'\\';
-    };
-    if (path.starts_with(kWin32FilePrefix) &&
-        isDrivePath(std::u16string_view(path).substr(kWin32FilePrefix.size()))) {
-        path.erase(0, kWin32FilePrefix.size());
-    }
-    if (!isDrivePath(path)) {
-        return std::nullopt;
-    }
-    const char16_t letter = path[0];
-    return letter >= u'a' ? static_cast<char16_t>(letter - 0x20) : letter;
-}
 
 // Until `stop` is set or `duration` has passed.
 void WaitForStop(StopSignal& stop, std::optional<std::chrono::milliseconds> duration) {
@@ -89,7 +73,8 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
     std::optional<StateFile> stateFile;
     WatchState state;
     if (options.stateFile) {
-        stateFile.emplace(host_, host_.FullPath(*options.stateFile));
+        const CWString full = platform_.FullPathName(CWString(*options.stateFile));
+        stateFile.emplace(host_, full.IsEmpty() ? *options.stateFile : std::u16string(full.View()));
         std::u16string error;
         std::optional<WatchState> loaded = stateFile->Load(error);
         if (!loaded) {
@@ -219,10 +204,11 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
 std::optional<JournalPosition> ConsoleProgram::ResumePoint(const WatchState& state,
                                                            Progress& watch) {
     const CWString root(std::u16string(1, watch.letter) + u":\\");
-    std::uint32_t serial = 0;
-    if (!platform_.GetVolumeSerialNumber(root, serial)) {
+    VolumeInformation volume;
+    if (!platform_.QueryVolumeInformation(root, volume)) {
         return std::nullopt;  // nothing to tell this volume by: not kept
     }
+    const std::uint32_t serial = volume.serialNumber;
     watch.serial = serial;
     const WatchState::Drive* saved = state.Find(watch.letter);
     if (saved == nullptr) {
@@ -256,19 +242,29 @@ bool ConsoleProgram::SaveState(StateFile& file, WatchState& state,
 std::vector<ConsoleProgram::DriveWatch> ConsoleProgram::DrivesOf(
     const std::vector<std::u16string>& directories) {
     std::vector<DriveWatch> drives;
+    std::set<char16_t> refusedDrives;  // one line for a drive, not one per directory
     for (const std::u16string& directory : directories) {
-        std::u16string path = host_.FullPath(directory);
-        const auto letter = DriveLetterOf(path);
-        if (!letter) {
-            WriteError(u"不是本机磁盘上的目录：" + path);
-            continue;
+        const WatchedDirectory watched = WatchedDirectory::Resolve(platform_, directory);
+        if (watched.refusal == OpenRefusal::None) {
+            auto drive = std::find_if(drives.begin(), drives.end(), [&](const DriveWatch& d) {
+                return d.letter == watched.drive;
+            });
+            if (drive == drives.end()) {
+                drive = drives.insert(drives.end(), DriveWatch{watched.drive, {}});
+            }
+            drive->paths.push_back(watched.path);
+        } else if (IsDriveRefusal(watched.refusal)) {
+            if (refusedDrives.insert(watched.drive).second) {
+                WriteError(u"无法监控 " + std::u16string{watched.drive, u':'} + u"：" +
+                           RefusalText(watched.refusal));
+            }
+        } else if (watched.refusal == OpenRefusal::DirectoryMissing) {
+            WriteError(u"找不到目录：" + watched.fullPath);
+        } else if (watched.refusal == OpenRefusal::NotALocalDirectory) {
+            WriteError(u"不是本机磁盘上的目录：" + watched.fullPath);
+        } else {
+            WriteError(u"无法监控 " + watched.fullPath + u"：" + RefusalText(watched.refusal));
         }
-        auto drive = std::find_if(drives.begin(), drives.end(),
-                                  [&](const DriveWatch& d) { return d.letter == *letter; });
-        if (drive == drives.end()) {
-            drive = drives.insert(drives.end(), DriveWatch{*letter, {}});
-        }
-        drive->paths.push_back(std::move(path));
     }
     return drives;
 }
@@ -277,28 +273,8 @@ bool ConsoleProgram::StartWatch(FileChangeMonitor& monitor, const DriveWatch& dr
                                 const WatcherSlots& slots,
                                 std::optional<JournalPosition> resumeFrom) {
     const std::u16string driveText(1, drive.letter);
-    const CWString root(driveText + u":\\");
-    std::vector<std::u16string> existing;
-    std::vector<std::u16string> missing;
-    for (const std::u16string& path : drive.paths) {
-        (platform_.IsDirectory(CWString(path)) ? existing : missing).push_back(path);
-    }
-    if (existing.empty() && !platform_.IsDirectory(root)) {
-        // Nothing at the root at all: one line for the drive, not one per directory.
-        const OpenRefusal refusal = RefusalOfDriveType(platform_.QueryDriveType(root));
-        if (refusal != OpenRefusal::None) {
-            WriteError(u"无法监控 " + driveText + u":：" + RefusalText(refusal, true));
-            return false;
-        }
-    }
-    for (const std::u16string& path : missing) {
-        WriteError(u"找不到目录：" + path);
-    }
-    if (existing.empty()) {
-        return false;  // a watch without a directory would report the whole volume
-    }
     CMStringArray paths;
-    for (const std::u16string& path : existing) {
+    for (const std::u16string& path : drive.paths) {
         paths.Add(CWString(path));
     }
     if (!monitor.StartWatch(CWString(driveText), paths, slots, resumeFrom)) {
@@ -308,30 +284,8 @@ bool ConsoleProgram::StartWatch(FileChangeMonitor& monitor, const DriveWatch& dr
         WriteError(u"无法监控 " + driveText + u":：" + RefusalText(refusal, elevated));
         return false;
     }
-    WriteError(u"开始监控：" + Joined(existing));
+    WriteError(u"开始监控：" + Joined(drive.paths));
     return true;
-}
-
-std::u16string ConsoleProgram::RefusalText(OpenRefusal refusal, bool elevated) {
-    switch (refusal) {
-        case OpenRefusal::NotNtfs:
-            return u"不是 NTFS 卷";
-        case OpenRefusal::NoVolume:
-            return u"没有这个驱动器，或驱动器中没有卷";
-        case OpenRefusal::NotFixedDrive:
-            return u"不是本机固定磁盘";
-        case OpenRefusal::VolumeNotOpened:
-            return elevated ? u"无法打开磁盘卷"
-                            : u"拒绝访问：打开磁盘卷需要管理员权限，"
-                              u"请在“以管理员身份运行”的命令提示符中启动";
-        case OpenRefusal::JournalUnavailable:
-            return u"无法打开它的 NTFS 更改日志";
-        case OpenRefusal::WorkerNotStarted:
-            return u"无法启动读取更改日志的线程";
-        case OpenRefusal::None:
-            break;
-    }
-    return u"原因不明";
 }
 
 void ConsoleProgram::WriteError(std::u16string_view message) {

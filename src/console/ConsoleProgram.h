@@ -23,7 +23,7 @@
 // change monitor, one watch per drive, and writes one line per change to standard
 // output (the window's line or the replay tool's JSON), each as it comes. Standard error
 // gets one line per watch that starts or is refused, with the reason, and one per
-// directory that does not exist. It runs until asked to stop (Ctrl+C), until --for has
+// directory that cannot be watched. It runs until asked to stop (Ctrl+C), until --for has
 // passed or --count lines are written; then every watch is stopped, its worker ended,
 // before the program answers its exit code.
 class ConsoleProgram {
@@ -42,14 +42,11 @@ public:
     // any thread). Answers the exit code.
     int Run(std::span<const std::u16string> args, StopSignal& stop);
 
-    // The reason of a refusal as the message says it.
-    static std::u16string RefusalText(OpenRefusal refusal, bool elevated);
-
 private:
     // The directories of one drive: one watch.
     struct DriveWatch {
-        char16_t letter = 0;  // upper case: c:\ and C:\ are one watch
-        std::vector<std::u16string> paths;
+        char16_t letter = 0;                // upper case: c:\ and C:\ are one watch
+        std::vector<std::u16string> paths;  // the final directories, as WatchedDirectory reads them
     };
 
     // How far one drive's watch has come, for the state file.
@@ -65,7 +62,8 @@ private:
     // the one the state names (another one starts afresh, with a word on standard error).
     std::optional<JournalPosition> ResumePoint(const WatchState& state, Progress& watch);
     bool SaveState(StateFile& file, WatchState& state, const std::deque<Progress>& progress);
-    // The command line's directories as full paths, by drive in the order given.
+    // The command line's directories as the directories they lead to, by drive in the
+    // order given; says why for each that cannot be watched.
     std::vector<DriveWatch> DrivesOf(const std::vector<std::u16string>& directories);
     // Starts the watch of one drive, or says why not; answers whether it runs.
     bool StartWatch(FileChangeMonitor& monitor, const DriveWatch& drive, const WatcherSlots& slots,

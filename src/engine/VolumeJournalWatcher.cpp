@@ -8,8 +8,8 @@
 #include "engine/BatchWalk.h"
 #include "engine/ChangeClassifier.h"
 #include "engine/DirectoryEnumeration.h"
+#include "engine/WatchedDirectory.h"
 #include "runtime/text/AsciiCase.h"
-#include "runtime/text/CWConstString.h"
 
 VolumeJournalWatcher::VolumeJournalWatcher(VolumePlatform& platformToUse)
     : platform(platformToUse), volume(platformToUse), stopEvent(ownStopEvent) {}
@@ -34,12 +34,22 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
     rootPath.AppendChar(driveLetter);
     rootPath.Append(u":\\");
 
-    CWString fileSystem;
-    if (platform.GetFileSystemName(rootPath, fileSystem) && !(fileSystem == u"NTFS")) {
+    // The type first: it asks the file system nothing, which a network drive whose server
+    // is gone would answer only after the share's time-out.
+    refusal = RefusalOfDriveType(platform.QueryDriveType(rootPath));
+    if (refusal != OpenRefusal::None) {
+        return false;
+    }
+    VolumeInformation information;
+    const bool informed = platform.QueryVolumeInformation(rootPath, information);
+    if (informed && !(information.fileSystem == u"NTFS")) {
         refusal = OpenRefusal::NotNtfs;
         return false;
     }
-    refusal = RefusalOfDriveType(platform.QueryDriveType(rootPath));
+    // Before the volume is opened: a refused watch leaves the volume without a new journal.
+    auto dirs = IdentifyWatchedDirectories(
+        watchedPaths,
+        informed ? std::optional<std::uint32_t>(information.serialNumber) : std::nullopt);
     if (refusal != OpenRefusal::None) {
         return false;
     }
@@ -60,23 +70,9 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
         refusal = OpenRefusal::JournalUnavailable;
         return false;
     }
-
     // The filter belongs to this watch: a watch without one must not pay for the
     // enumeration of the whole volume because an earlier one had a filter.
-    watchedDirs.reset();
-    std::set<std::uint64_t> dirs;
-    for (int i = 0; i < watchedPaths.Count(); ++i) {
-        const CWString& path = watchedPaths.At(i);
-        if (!StartsWithIgnoringAsciiCase(path.View(), rootPath.View())) {
-            continue;
-        }
-        if (const std::uint64_t id = platform.GetFileId(path); id != 0) {
-            dirs.insert(id);
-        }
-    }
-    if (!dirs.empty()) {
-        watchedDirs = std::move(dirs);
-    }
+    watchedDirs = std::move(dirs);
 
     stopEvent.Reset();
     slots = std::move(slotsToUse);
@@ -99,6 +95,42 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
         return false;
     }
     return true;
+}
+
+std::optional<std::set<std::uint64_t>> VolumeJournalWatcher::IdentifyWatchedDirectories(
+    const CMStringArray& watchedPaths, std::optional<std::uint32_t> volumeSerial) {
+    if (watchedPaths.Count() == 0) {
+        return std::nullopt;
+    }
+    if (!volumeSerial) {
+        // The name could not be read: the root directory tells the serial number as well.
+        FileIdentity root;
+        if (platform.IdentifyFile(CWString(WatchedDirectory::LongPathForm(rootPath.View())),
+                                  root)) {
+            volumeSerial = root.volumeSerial;
+        }
+    }
+    std::set<std::uint64_t> dirs;
+    for (int i = 0; i < watchedPaths.Count(); ++i) {
+        const std::u16string_view path = watchedPaths.At(i).View();
+        FileIdentity identity;
+        if (!volumeSerial || !WatchedDirectory::DriveLetterOf(path) ||
+            !platform.IdentifyFile(CWString(WatchedDirectory::LongPathForm(path)), identity) ||
+            (identity.attributes & ntfs::kAttributeDirectory) == 0) {
+            refusal = OpenRefusal::DirectoryNotIdentified;
+            return std::nullopt;
+        }
+        // Every NTFS root has the same id, and ids of another volume match unrelated
+        // directories here: the directory must be this volume's.
+        if (identity.volumeSerial != *volumeSerial ||
+            WatchedDirectory::DriveLetterOf(identity.finalPath.View()) !=
+                FoldAsciiLetter(rootPath.First())) {
+            refusal = OpenRefusal::DirectoryOnOtherVolume;
+            return std::nullopt;
+        }
+        dirs.insert(identity.fileId);
+    }
+    return dirs;
 }
 
 void VolumeJournalWatcher::Stop() {

@@ -45,9 +45,10 @@ public:
     ~VolumeJournalWatcher();
 
     // Starts watching the volume of driveLetter, reporting only changes under
-    // watchedPaths (none, or none that resolves: every change of the volume). The slots
-    // are in place before the worker starts. False when the volume is refused; nothing
-    // then runs, the volume is closed and Refusal says why.
+    // watchedPaths, full paths of directories of this volume (none: every change of the
+    // volume). A watched path that is not for certain a directory of this volume refuses
+    // the watch. The slots are in place before the worker starts. False when the watch is
+    // refused; nothing then runs, the volume is closed and Refusal says why.
     // With `resumeFrom`, reading begins there instead of at the journal's next record:
     // what the journal holds since then is reported first (a journal that has since been
     // replaced or has wrapped past it is reported as a gap, then read from its oldest).
@@ -86,6 +87,10 @@ public:
 private:
     enum class JournalAnswer { kReady, kBeingDeleted, kFailed };
 
+    // The file ids of the watched directories, none without watched paths; sets `refusal`
+    // for a path it cannot tell to be a directory of this volume.
+    std::optional<std::set<std::uint64_t>> IdentifyWatchedDirectories(
+        const CMStringArray& watchedPaths, std::optional<std::uint32_t> volumeSerial);
     JournalAnswer QueryOrCreateJournal(std::uint32_t& error);
     std::optional<WatchEnd> RunWorker();
     std::optional<WatchEnd> RunJournalLoop();

@@ -17,17 +17,30 @@ constexpr std::uint32_t kReadAttributes = 0x0080;  // FILE_READ_ATTRIBUTES
 constexpr std::uint32_t kGenericRead = 0x80000000;
 }  // namespace file_access
 
+// What GetVolumeInformationW tells of a volume.
+struct VolumeInformation {
+    CWString fileSystem;  // "NTFS", "FAT32", ...
+    std::uint32_t serialNumber = 0;
+};
+
+// What an opened file or directory tells of itself, wherever links led the open.
+struct FileIdentity {
+    // GetFinalPathNameByHandleW(VOLUME_NAME_DOS): "\\?\D:\x" as the system names it; empty
+    // when the call fails, as it does for a volume without a drive letter.
+    CWString finalPath;
+    std::uint32_t volumeSerial = 0;  // dwVolumeSerialNumber
+    std::uint64_t fileId = 0;        // nFileIndexHigh << 32 | nFileIndexLow
+    std::uint32_t attributes = 0;    // dwFileAttributes
+};
+
 class VolumePlatform {
 public:
     virtual ~VolumePlatform() = default;
 
-    // GetVolumeInformationW(rootPath) for the file-system name only. False when the call
-    // fails; `name` is then unchanged.
-    virtual bool GetFileSystemName(const CWString& rootPath, CWString& name) = 0;
-
-    // GetVolumeInformationW(rootPath) for the volume's serial number only: it tells one
-    // volume from another that later takes its letter. False when the call fails.
-    virtual bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) = 0;
+    // GetVolumeInformationW(rootPath): the file-system name and the serial number. False
+    // when the call fails; `information` is then unchanged.
+    virtual bool QueryVolumeInformation(const CWString& rootPath,
+                                        VolumeInformation& information) = 0;
 
     // GetDriveTypeW(rootPath) (named apart from the windows.h macro).
     virtual unsigned QueryDriveType(const CWString& rootPath) = 0;
@@ -61,12 +74,17 @@ public:
     virtual std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
                                        std::uint64_t fileId, void* buffer, std::uint32_t size) = 0;
 
-    // CreateFileW(path, 0, share read|write, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS) and
-    // GetFileInformationByHandle: nFileIndexHigh << 32 | nFileIndexLow, 0 on failure.
-    virtual std::uint64_t GetFileId(const CWString& path) = 0;
+    // GetFullPathNameW: the path as Windows resolves it, without asking the file system:
+    // relative to the current directory ("C:data" to the current directory of drive C),
+    // "/" read as a backslash, "." and ".." resolved, a trailing separator kept, the trailing dots
+    // and spaces of the last name dropped. Empty on failure.
+    virtual CWString FullPathName(const CWString& path) = 0;
 
-    // Whether the path names an existing directory (GetFileAttributesW).
-    virtual bool IsDirectory(const CWString& path) = 0;
+    // CreateFileW(path, 0, share read|write, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS),
+    // which follows junctions, symbolic links, mounted folders and subst drives to the
+    // final file; GetFileInformationByHandle and GetFinalPathNameByHandleW of it. False
+    // when it cannot be opened or read, LastError telling why.
+    virtual bool IdentifyFile(const CWString& path, FileIdentity& identity) = 0;
 
     // The current user's SID in its string form (S-1-…), empty on failure.
     virtual CWString GetUserSidText() = 0;

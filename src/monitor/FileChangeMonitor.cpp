@@ -33,7 +33,7 @@ void FileChangeMonitor::Reset() {
 // call StartWatch, StopWatch or Reset on this monitor. So an engine leaves the map before
 // it is stopped, and such a call finds the map as it is, never the engine being stopped.
 std::unique_ptr<VolumeJournalWatcher> FileChangeMonitor::TakeOut(char16_t driveLetter) {
-    auto node = watchers.extract(driveLetter);
+    auto node = watchers.extract(FoldAsciiLetter(driveLetter));
     return node.empty() ? nullptr : std::move(node.mapped());
 }
 
@@ -112,7 +112,8 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
 
 bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths,
                                    WatcherSlots slots, std::optional<JournalPosition> resumeFrom) {
-    const char16_t key = driveText.First();
+    // One engine per volume: c and C are one drive, as the watched-path rule reads it.
+    const char16_t key = FoldAsciiLetter(driveText.First());
     std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(key);
     if (engine) {
         engine->Stop();
@@ -151,7 +152,7 @@ std::optional<JournalPosition> FileChangeMonitor::EndWatch(char16_t driveLetter)
 }
 
 std::optional<JournalPosition> FileChangeMonitor::PositionOf(char16_t driveLetter) const {
-    const auto it = watchers.find(driveLetter);
+    const auto it = watchers.find(FoldAsciiLetter(driveLetter));
     return it == watchers.end() ? std::nullopt
                                 : std::optional<JournalPosition>(it->second->Position());
 }
@@ -169,12 +170,12 @@ bool FileChangeMonitor::StopWatchForRemoval(PlatformHandle volume) {
 }
 
 bool FileChangeMonitor::HasEnded(char16_t driveLetter) const {
-    const auto it = watchers.find(driveLetter);
+    const auto it = watchers.find(FoldAsciiLetter(driveLetter));
     return it != watchers.end() && it->second->EndedBy().has_value();
 }
 
 PlatformHandle FileChangeMonitor::VolumeOf(char16_t driveLetter) const {
-    const auto it = watchers.find(driveLetter);
+    const auto it = watchers.find(FoldAsciiLetter(driveLetter));
     return it == watchers.end() ? kInvalidPlatformHandle : it->second->VolumeHandle();
 }
 

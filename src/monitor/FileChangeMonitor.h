@@ -7,13 +7,15 @@
 #include "engine/VolumeJournalWatcher.h"
 #include "engine/VolumePlatform.h"
 #include "runtime/events/EventSlot.h"
+#include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/CVolObject.h"
 #include "runtime/text/CWString.h"
 
 // The one object through which the application watches volumes: one engine per drive
-// letter, and nine events of its own, raised on the worker thread of the engine that found
-// the change. Start, stop and destruction run on the caller's thread.
+// letter, in either case (c and C are one drive), and nine events of its own, raised on the worker
+// thread of the engine that found the change. Start, stop and destruction run on the caller's
+// thread.
 class FileChangeMonitor : public CVolObject {
 public:
     explicit FileChangeMonitor(VolumePlatform& platform);
@@ -26,9 +28,10 @@ public:
     // Ends every watch and unbinds every event.
     void Reset();
 
-    // Watches `paths` on the volume of the first character of driveText (a watch already
-    // running there is restarted with them). False when the engine refuses the volume;
-    // no watch is then left for that drive, and LastRefusal says why.
+    // Watches `paths` (full paths of directories of the volume, as WatchedDirectory gives
+    // them) on the volume of the first character of driveText (a watch already running
+    // there is restarted with them). False when the engine refuses the watch; no watch is
+    // then left for that drive, and LastRefusal says why.
     bool StartWatch(const CWString& driveText, const CMStringArray& paths);
     // The same with the caller's own slots in place of this monitor's events, for a caller
     // that wants every argument of the engine's calls; no event is raised for this watch.
@@ -54,7 +57,9 @@ public:
     // The volume handle of driveLetter's watch, for a notice of its device's removal;
     // kInvalidPlatformHandle without one.
     PlatformHandle VolumeOf(char16_t driveLetter) const;
-    bool IsWatching(char16_t driveLetter) const { return watchers.count(driveLetter) != 0; }
+    bool IsWatching(char16_t driveLetter) const {
+        return watchers.count(FoldAsciiLetter(driveLetter)) != 0;
+    }
     std::size_t WatchCount() const { return watchers.size(); }
 
     // Raised by the engines through their slots, never called directly.

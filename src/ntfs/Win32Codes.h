@@ -18,9 +18,13 @@ constexpr std::uint32_t kErrorNotReady = 21;
 constexpr std::uint32_t kErrorHandleEof = 38;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorInvalidName = 123;
+constexpr std::uint32_t kErrorBadPathname = 161;
+constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 constexpr std::uint32_t kErrorJournalDeleteInProgress = ntfs::kErrorJournalDeleteInProgress;
 constexpr std::uint32_t kErrorJournalNotActive = ntfs::kErrorJournalNotActive;
 constexpr std::uint32_t kErrorJournalEntryDeleted = 1181;
+constexpr std::uint32_t kErrorCantResolveFilename = 1921;
 
 constexpr std::int32_t kStatusSuccess = 0;
 constexpr std::int32_t kStatusBufferOverflow = static_cast<std::int32_t>(0x80000005u);

@@ -8,11 +8,8 @@ class ForwardingPlatform : public VolumePlatform {
 public:
     explicit ForwardingPlatform(VolumePlatform& inner) : inner_(inner) {}
 
-    bool GetFileSystemName(const CWString& rootPath, CWString& name) override {
-        return inner_.GetFileSystemName(rootPath, name);
-    }
-    bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) override {
-        return inner_.GetVolumeSerialNumber(rootPath, serial);
+    bool QueryVolumeInformation(const CWString& rootPath, VolumeInformation& information) override {
+        return inner_.QueryVolumeInformation(rootPath, information);
     }
     unsigned QueryDriveType(const CWString& rootPath) override {
         return inner_.QueryDriveType(rootPath);
@@ -32,8 +29,10 @@ public:
                                std::uint64_t fileId, void* buffer, std::uint32_t size) override {
         return inner_.QueryNameById(volume, desiredAccess, fileId, buffer, size);
     }
-    std::uint64_t GetFileId(const CWString& path) override { return inner_.GetFileId(path); }
-    bool IsDirectory(const CWString& path) override { return inner_.IsDirectory(path); }
+    CWString FullPathName(const CWString& path) override { return inner_.FullPathName(path); }
+    bool IdentifyFile(const CWString& path, FileIdentity& identity) override {
+        return inner_.IdentifyFile(path, identity);
+    }
     CWString GetUserSidText() override { return inner_.GetUserSidText(); }
     std::int64_t CurrentUnixSeconds() override { return inner_.CurrentUnixSeconds(); }
 

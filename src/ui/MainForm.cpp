@@ -2,9 +2,10 @@
 
 #include <shlobj.h>
 
+#include "engine/WatchedDirectory.h"
 #include "report/ChangeLine.h"
+#include "report/RefusalText.h"
 #include "runtime/forms/DisplayScale.h"
-#include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/DateTimeValue.h"
@@ -32,8 +33,7 @@ constexpr Place kStartButton{257, 446, 80, 32, 112};
 
 constexpr char16_t kEmptyDirectory[] = u"先选择路径再开始";
 constexpr char16_t kMissingDirectory[] = u"所选目录不存在，请重新选择";
-constexpr char16_t kRefused[] =
-    u"无法开始监控：该目录不在本机 NTFS 固定磁盘上，或无法打开其更改日志";
+constexpr char16_t kRefused[] = u"无法开始监控：";
 constexpr char16_t kWarningCaption[] = u"信息:";
 // Posted by a worker whose watch ended by itself, for the window's thread.
 constexpr UINT kMsgWatchEnded = WM_APP + 1;
@@ -301,49 +301,41 @@ void MainForm::SetRunning(bool running) {
     disabled.SetEnabled(false);
 }
 
-// A missing directory would otherwise watch the whole volume. Only a text that names a
-// fixed drive is looked into: a look at a network drive can stall the window, and one at
-// a removable drive can wait for its media. Anything else goes to the monitor, which
-// refuses it without touching the file system.
-bool MainForm::IsMissingDirectory(const CWString& text) {
-    const char16_t* chars = text.Chars();
-    if (!IsAsciiLetter(chars[0]) || chars[1] != u':') {
-        return false;
-    }
-    CWString root;
-    root.AppendChar(chars[0]);
-    root.Append(u":\\");
-    if (platform.QueryDriveType(root) != DRIVE_FIXED) {
-        return false;
-    }
-    CWString directory = text;
-    if (text.Length() == 2) {
-        directory.AppendChar(u'\\');  // "C:" stands for the root of C
-    }
-    return !platform.IsDirectory(directory);
-}
-
+// The directory as Windows reads the text, followed through links to the directory that
+// is watched: the watch covers that directory, or none at all. Only a drive of a fixed
+// type is looked into (a look at a network drive can stall the window, one at a removable
+// drive can wait for its media); the rest is refused by its type.
 void MainForm::Start() {
     const CWString text = WithoutTrailingSpaces(directoryEdit.GetText());
     if (text.IsEmpty()) {
         ShowWarning(kEmptyDirectory);
         return;
     }
-    if (IsMissingDirectory(text)) {
+    const WatchedDirectory directory = WatchedDirectory::Resolve(platform, text.View());
+    if (directory.refusal == OpenRefusal::DirectoryMissing) {
         ShowWarning(kMissingDirectory);
         return;
     }
-    watchedDrive = CWString::TextBefore(text, CWConstString(u":"));
+    if (directory.refusal != OpenRefusal::None) {
+        ShowRefusal(directory.refusal);
+        return;
+    }
+    watchedDrive = CWString(std::u16string_view(&directory.drive, 1));
     CMStringArray paths;
-    paths.Add(text);
+    paths.Add(CWString(directory.path));
     if (!monitor.StartWatch(watchedDrive, paths)) {
-        ShowWarning(kRefused);  // a refused watch would show Running and never a line
+        ShowRefusal(monitor.LastRefusal());  // a refused watch would show Running and never a line
         return;
     }
     // An open volume blocks the removal of its disk: the window is told first.
     removalNotice =
         RemovalNotice(Handle(), reinterpret_cast<HANDLE>(monitor.VolumeOf(watchedDrive.First())));
     SetRunning(true);
+}
+
+void MainForm::ShowRefusal(OpenRefusal refusal) {
+    const std::u16string text = kRefused + RefusalText(refusal);
+    ShowWarning(text.c_str());
 }
 
 void MainForm::Stop() {

@@ -90,8 +90,7 @@ private:
     void Start();
     void Stop();
     void ShowWarning(const char16_t* text);
-    // Whether the text names a directory that does not exist on a fixed drive.
-    bool IsMissingDirectory(const CWString& text);
+    void ShowRefusal(OpenRefusal refusal);
     void SetRunning(bool running);
     // Whether a line of the kind its gate lets through is wanted now (read afresh each time).
     bool Wanted(const std::atomic<HWND>& gate) const;

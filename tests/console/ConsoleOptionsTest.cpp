@@ -98,6 +98,23 @@ TEST(ConsoleOptionsTest, GoodCommandLines) {
              o.directories = {u"C:\\"};
              o.stateFile = u"C:\\logs\\docs.state";
          }},
+        // "D:\My Dir\" in quotes reaches the program as D:\My Dir" by the C runtime's rules,
+        // with what followed the quote on the command line in the same argument.
+        {"a_backslash_before_the_closing_quote",
+         {u"D:\\My Dir\""},
+         [](ConsoleOptions& o) { o.directories = {u"D:\\My Dir\\"}; }},
+        {"more_arguments_after_the_closing_quote",
+         {u"D:\\My Dir\" --json  C:\\a\"", u"--for", u"1"},
+         [](ConsoleOptions& o) {
+             o.directories = {u"D:\\My Dir\\", u"C:\\a\\"};
+             o.json = true;
+             o.duration = 1s;
+         }},
+        {"a_closing_quote_after_two_dashes",
+         {u"--", u"D:\\--x\" --json"},
+         [](ConsoleOptions& o) {
+             o.directories = {u"D:\\--x\\", u"--json"};
+         }},
         {"help", {u"--help"}, [](ConsoleOptions& o) { o.help = true; }},
         {"help_short", {u"-h"}, [](ConsoleOptions& o) { o.help = true; }},
         {"help_as_windows_asks", {u"/?"}, [](ConsoleOptions& o) { o.help = true; }},

@@ -381,7 +381,7 @@ TEST_F(ConsoleProgramTest, DirectoriesOfOneDriveAreOneWatchInAnyLetterCase) {
     CatchUp(c);
     EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
     EXPECT_EQ(Changes(), (Lines{"[新建文件] C:\\data\\1.txt", "[新建文件] C:\\other\\3.txt"}));
-    EXPECT_EQ(host.err.Lines(), Lines{"yzwatch: 开始监控：C:\\data、c:\\other"});
+    EXPECT_EQ(host.err.Lines(), Lines{"yzwatch: 开始监控：C:\\data、C:\\other"});
 }
 
 TEST_F(ConsoleProgramTest, DirectoriesOnTwoDrivesAreTwoWatchesWritingIntoOneOutput) {
@@ -445,7 +445,15 @@ TEST_F(ConsoleProgramTest, EachWatchThatStartsOrIsRefusedAndEachMissingDirectory
          },
          {u"E:\\"},
          1,
-         {"无法监控 E:：不是本机固定磁盘"}},
+         {"无法监控 E:：这是可移动磁盘，只能监控本机固定磁盘"}},
+        {"network_drive_asked_nothing_of_its_file_system",
+         [](SimPlatform& p, auto&, auto&) {
+             p.AddDrive(u'N').MakeDirectory(SimVolume::kRoot, u"x");
+             p.SetDriveType(u'N', ntfs::kDriveRemote);
+         },
+         {u"N:\\x", u"n:\\"},
+         1,
+         {"无法监控 N:：这是网络驱动器，只能监控本机固定磁盘"}},
         {"not_ntfs",
          [](SimPlatform& p, auto&, auto&) { p.SetFileSystemName(u'C', u"FAT32"); },
          {u"C:\\data"},
@@ -483,10 +491,40 @@ TEST_F(ConsoleProgramTest, EachWatchThatStartsOrIsRefusedAndEachMissingDirectory
          0,
          {"无法监控 Q:：没有这个驱动器，或驱动器中没有卷", "开始监控：C:\\data"}},
         {"relative_to_the_current_directory",
-         [](auto&, auto&, console_test::FakeHost& h) { h.currentDirectory = u"C:\\"; },
+         [](SimPlatform& p, auto&, auto&) { p.SetCurrentDirectory(u"C:\\"); },
          {u"--for", u"0.05", u"data"},
          0,
          {"开始监控：C:\\data"}},
+        {"relative_to_the_current_directory_of_the_drive",
+         [](SimPlatform& p, SimVolume& v, auto&) {
+             v.MakeDirectories(u"\\work\\data");
+             p.SetCurrentDirectory(u"C:\\work");
+         },
+         {u"--for", u"0.05", u"C:data", u"c:/data"},
+         0,
+         {"开始监控：C:\\work\\data、C:\\data"}},
+        {"a_junction_to_another_drive_is_watched_there",
+         [](SimPlatform& p, SimVolume& v, auto&) {
+             p.AddDrive(u'D').MakeDirectory(SimVolume::kRoot, u"x");
+             v.MakeDirectory(SimVolume::kRoot, u"toD");
+             p.AddLink(u"C:\\toD", u"D:\\x");
+         },
+         {u"--for", u"0.05", u"C:\\toD", u"C:\\data"},
+         0,
+         {"开始监控：D:\\x", "开始监控：C:\\data"}},
+        {"a_subst_drive_is_its_folders_drive",
+         [](SimPlatform& p, auto&, auto&) { p.AddSubstDrive(u'S', u"C:\\data"); },
+         {u"--for", u"0.05", u"S:\\"},
+         0,
+         {"开始监控：C:\\data"}},
+        {"a_folder_where_a_volume_without_a_letter_is_mounted",
+         [](SimPlatform& p, SimVolume& v, auto&) {
+             v.MakeDirectory(SimVolume::kRoot, u"backup");
+             p.MountVolume(u"C:\\backup", std::make_shared<SimVolume>(p.SharedClock(), 5));
+         },
+         {u"C:\\backup"},
+         1,
+         {"无法监控 C:\\backup：它所在的卷没有驱动器号（装入的文件夹），请先为该卷分配驱动器号"}},
         {"win32_file_namespace",
          Nothing,
          {u"--for", u"0.05", u"\\\\?\\C:\\data"},

@@ -1,7 +1,7 @@
 #pragma once
 
 // Stand-ins for the console program's process: streams that keep what is written, and a
-// host with a current directory of its own and administrator rights to choose.
+// host with administrator rights to choose.
 
 #include <chrono>
 #include <condition_variable>
@@ -55,21 +55,15 @@ private:
     Result failure_ = Result::Failed;
 };
 
-// Paths that do not start with a drive or a backslash are taken from `currentDirectory`.
+// Administrator rights to choose.
 class FakeHost final : public ConsoleHost {
 public:
     CapturedStream out;
     CapturedStream err;
-    std::u16string currentDirectory = u"C:\\work\\";
     bool elevated = true;
 
     TextStream& Out() override { return out; }
     TextStream& Err() override { return err; }
-    std::u16string FullPath(std::u16string_view path) override {
-        const bool absolute =
-            (path.size() >= 2 && path[1] == u':') || (!path.empty() && path[0] == u'\\');
-        return absolute ? std::u16string(path) : currentDirectory + std::u16string(path);
-    }
     bool IsElevated() override { return elevated; }
 
     // ---- Files: a disk that keeps what was flushed or moved, and loses the rest in a crash.

@@ -76,9 +76,10 @@ protected:
 
     // Opens a watch that starts after the set-up (two seconds later on the simulated
     // clock) and waits until it reads the journal, its enumeration done.
-    bool Open(std::initializer_list<const char16_t*> paths = {}) {
+    bool Open(std::initializer_list<const char16_t*> paths = {}) { return Open(Paths(paths)); }
+    bool Open(const CMStringArray& paths) {
         platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
-        const bool opened = watcher.Open(u'C', Paths(paths), log.Slots());
+        const bool opened = watcher.Open(u'C', paths, log.Slots());
         if (opened) {
             CatchUp();
         }

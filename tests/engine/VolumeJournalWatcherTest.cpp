@@ -6,6 +6,7 @@
 
 #include "EngineTestSupport.h"
 #include "ntfs/Win32Codes.h"
+#include "support/FileSystemQueries.h"
 
 namespace {
 
@@ -45,18 +46,14 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"name_unreadable",
                     [](SimPlatform& p, SimVolume&) { p.SetFileSystemName(u'C', std::nullopt); },
                     kOpens},
-        RefusalCase{"removable",
-                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemovable); },
-                    OpenRefusal::NotFixedDrive},
-        RefusalCase{"network",
-                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRemote); },
-                    OpenRefusal::NotFixedDrive},
-        RefusalCase{"ram_disk",
-                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveRamdisk); },
-                    OpenRefusal::NotFixedDrive},
-        RefusalCase{"no_root",
-                    [](SimPlatform& p, SimVolume&) { p.SetDriveType(u'C', ntfs::kDriveNoRootDir); },
-                    OpenRefusal::NoVolume},
+        // A drive of another type is refused by its type, before its name is asked.
+        RefusalCase{"fat32_removable",
+                    [](SimPlatform& p, SimVolume&) {
+                        p.SetFileSystemName(u'C', u"FAT32");
+                        p.SetDriveType(u'C', ntfs::kDriveRemovable);
+                    },
+                    OpenRefusal::RemovableDrive},
+
         RefusalCase{
             "not_administrator",
             [](SimPlatform& p, SimVolume&) { p.FailVolumeOpens(win32::kErrorAccessDenied); },
@@ -117,6 +114,46 @@ TEST_F(EngineTest, AVolumeWithoutAJournalIsGivenOneOfExplicitSizes) {
     EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|a.txt"}));
 }
 
+struct DriveTypeCase {
+    unsigned type;
+    OpenRefusal refusal;
+};
+
+// Nothing asks the file system of a drive that is not fixed: on Windows a network drive
+// whose server is gone would keep the caller waiting for the share's time-out.
+TEST_F(EngineTest, ADriveIsRefusedByItsTypeWithoutAskingItsFileSystem) {
+    const DriveTypeCase cases[] = {
+        {ntfs::kDriveRemote, OpenRefusal::NetworkDrive},
+        {ntfs::kDriveRemovable, OpenRefusal::RemovableDrive},
+        {ntfs::kDriveCdrom, OpenRefusal::OpticalDrive},
+        {ntfs::kDriveRamdisk, OpenRefusal::NotFixedDrive},
+        {ntfs::kDriveUnknown, OpenRefusal::NotFixedDrive},
+        {ntfs::kDriveNoRootDir, OpenRefusal::NoVolume},
+    };
+    volume.MakeDirectory(SimVolume::kRoot, u"data");
+    for (const DriveTypeCase& c : cases) {
+        SCOPED_TRACE(c.type);
+        platform.SetDriveType(u'C', c.type);
+        FileSystemQueries queries(platform);
+        VolumeJournalWatcher engine(queries);
+        EXPECT_FALSE(engine.Open(u'C', Paths({u"C:\\data"}), log.Slots()));
+        EXPECT_EQ(engine.Refusal(), c.refusal);
+        EXPECT_EQ(queries.DrivesAsked(), u"");
+    }
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+}
+
+// A subst drive names a folder, not a volume: its own letter opens no journal. (The
+// watched-path rule takes the folder to the drive it lies on.)
+TEST_F(EngineTest, ASubstDriveIsNoVolumeOfItsOwn) {
+    volume.MakeDirectory(SimVolume::kRoot, u"data");
+    platform.AddSubstDrive(u'S', u"C:\\data");
+    EXPECT_FALSE(watcher.Open(u'S', Paths({}), log.Slots()));
+    EXPECT_EQ(watcher.Refusal(), OpenRefusal::VolumeNotOpened);
+    EXPECT_FALSE(watcher.Open(u'S', Paths({u"S:\\"}), log.Slots()));
+    EXPECT_EQ(watcher.Refusal(), OpenRefusal::DirectoryOnOtherVolume);
+}
+
 TEST_F(EngineTest, ADriveWithoutAVolumeIsRefused) {
     EXPECT_FALSE(watcher.Open(u'Q', Paths({}), log.Slots()));
     EXPECT_FALSE(watcher.VolumeOpen());
@@ -156,36 +193,109 @@ TEST_F(EngineTest, WatchStartIsTheClockInWholeSeconds) {
 struct PathsCase {
     const char* name;
     std::vector<const char16_t*> paths;
-    bool filter;
+    OpenRefusal refusal;  // None: the watch starts
+    const char* watched;  // the directory a change is reported from, with a filter
 };
 
 class WatchedPaths : public EngineTest, public ::testing::WithParamInterface<PathsCase> {};
 
-TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeThatExistMakeAFilter) {
-    volume.MakeDirectory(SimVolume::kRoot, u"data");
+// A watched path that cannot be told for certain to be a directory of this volume refuses
+// the watch: every NTFS root has the same id, and the ids of another volume name unrelated
+// directories here, so a filter made of them would watch the wrong tree, and one left out
+// would watch the whole volume.
+TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeMakeAFilterAndAnyOtherRefusesTheWatch) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    volume.MakeFile(data, u"a.txt");
+    volume.MakeDirectories(u"\\toD");
+    volume.MakeDirectories(u"\\toData");
+    volume.MakeDirectories(u"\\mnt\\d");
+    volume.MakeDirectories(u"\\mnt\\none");
+    SimVolume& d = platform.AddDrive(u'D');
+    d.MakeDirectories(u"\\data");
+    ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\data"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
+    ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
+    ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\none",
+                                     std::make_shared<SimVolume>(platform.SharedClock(), 7)));
+    volume.DeleteJournal();  // a refused watch gives the volume none
+
+    const PathsCase& c = GetParam();
     CMStringArray paths;
-    for (const char16_t* p : GetParam().paths) {
+    for (const char16_t* p : c.paths) {
         paths.Add(CWString(p));
     }
-    ASSERT_TRUE(watcher.Open(u'C', paths, log.Slots()));
-    EXPECT_EQ(watcher.FilterActive(), GetParam().filter);
+    const bool opens = c.refusal == OpenRefusal::None;
+    ASSERT_EQ(Open(paths), opens);
+    EXPECT_EQ(watcher.Refusal(), c.refusal);
+    EXPECT_EQ(volume.JournalData().has_value(), opens);
+    if (!opens) {
+        EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+        return;
+    }
+    EXPECT_EQ(watcher.FilterActive(), !c.paths.empty());
+    volume.MakeFile(SimVolume::kRoot, u"top.txt");
+    volume.MakeFile(data, u"inside.txt");
+    CatchUp();
+    std::vector<std::string> expected;
+    if (std::string(c.watched) == "C:\\") {
+        expected.push_back("Created C:\\|top.txt");
+    }
+    expected.push_back("Created C:\\data\\|inside.txt");
+    EXPECT_EQ(log.Changes(), expected);
 }
+
+constexpr OpenRefusal kStarts = OpenRefusal::None;
 
 INSTANTIATE_TEST_SUITE_P(
     Table, WatchedPaths,
-    ::testing::Values(PathsCase{"none", {}, false},
-                      PathsCase{"drive_and_colon_only", {u"C:"}, false},
-                      PathsCase{"other_drive", {u"D:\\data\\"}, false},
-                      PathsCase{"missing_directory", {u"C:\\missing\\"}, false},
-                      PathsCase{"empty_element", {u""}, false}, PathsCase{"root", {u"C:\\"}, true},
-                      PathsCase{"directory", {u"C:\\data\\"}, true},
-                      PathsCase{"other_letter_case", {u"c:\\DATA"}, true},
-                      PathsCase{"missing_then_existing", {u"C:\\missing", u"C:\\data"}, true}),
+    ::testing::Values(
+        PathsCase{"none", {}, kStarts, "C:\\"}, PathsCase{"root", {u"C:\\"}, kStarts, "C:\\"},
+        PathsCase{"directory", {u"C:\\data\\"}, kStarts, "C:\\data\\"},
+        PathsCase{"other_letter_case", {u"c:\\DATA"}, kStarts, "C:\\data\\"},
+        PathsCase{"long_form", {u"\\\\?\\C:\\data"}, kStarts, "C:\\data\\"},
+        PathsCase{"junction_to_a_directory_of_this_volume", {u"C:\\toData"}, kStarts, "C:\\data\\"},
+        PathsCase{"drive_and_colon_only", {u"C:"}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"relative", {u"data"}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"empty_element", {u""}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"missing_directory", {u"C:\\missing\\"}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"a_file", {u"C:\\data\\a.txt"}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"missing_then_existing",
+                  {u"C:\\missing", u"C:\\data"},
+                  OpenRefusal::DirectoryNotIdentified,
+                  ""},
+        PathsCase{"unknown_drive", {u"Q:\\data"}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"other_drive", {u"D:\\data\\"}, OpenRefusal::DirectoryOnOtherVolume, ""},
+        PathsCase{
+            "junction_to_another_volume", {u"C:\\toD"}, OpenRefusal::DirectoryOnOtherVolume, ""},
+        PathsCase{"folder_where_a_lettered_volume_is_mounted",
+                  {u"C:\\mnt\\d"},
+                  OpenRefusal::DirectoryOnOtherVolume,
+                  ""},
+        PathsCase{"folder_where_a_volume_without_a_letter_is_mounted",
+                  {u"C:\\mnt\\none"},
+                  OpenRefusal::DirectoryOnOtherVolume,
+                  ""},
+        PathsCase{"existing_then_other_drive",
+                  {u"C:\\data", u"D:\\data"},
+                  OpenRefusal::DirectoryOnOtherVolume,
+                  ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A volume whose name cannot be read tells its serial number through its root directory.
+TEST_F(EngineTest, AWatchedDirectoryIsTakenWhenTheVolumesNameCannotBeRead) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    platform.SetFileSystemName(u'C', std::nullopt);
+    ASSERT_TRUE(Open({u"C:\\data"}));
+    EXPECT_TRUE(watcher.FilterActive());
+    volume.MakeFile(SimVolume::kRoot, u"top.txt");
+    volume.MakeFile(data, u"inside.txt");
+    CatchUp();
+    EXPECT_EQ(log.Changes(), std::vector<std::string>{"Created C:\\data\\|inside.txt"});
+}
 
 TEST_F(EngineTest, WithoutAFilterEveryChangeOfTheVolumeIsReported) {
     const auto other = volume.MakeDirectory(SimVolume::kRoot, u"other");
-    ASSERT_TRUE(Open({u"C:"}));
+    ASSERT_TRUE(Open({}));
     volume.MakeFile(other, u"x.txt");
     volume.MakeFile(SimVolume::kRoot, u"y.txt");
     CatchUp();

@@ -241,34 +241,48 @@ TEST_F(MonitorTest, WatchStartedComesOnceForEveryWatchThatBeginsReading) {
     EXPECT_EQ(receiver.Seen(), Lines(20, "Started C"));
 }
 
-TEST_F(MonitorTest, DriveLettersOfAnotherCaseAreAnotherEngine) {
+// One volume, one journal, one engine: a start with "c" restarts the watch "C" started.
+TEST_F(MonitorTest, DriveLettersOfEitherCaseAreOneEngine) {
     receiver.BindAll(monitor);
-    ASSERT_TRUE(Start(u"C", {}));
-    ASSERT_TRUE(Start(u"c", {}));
-    EXPECT_EQ(monitor.WatchCount(), 2u);
-    EXPECT_EQ(platform.OpenVolumeCount(), 2u);
-    c.MakeFile(data, u"x.txt");
-    ASSERT_TRUE(receiver.WaitForCount(4));
-    CatchUp(c);
-    monitor.StopWatch(u'C');
+    ASSERT_TRUE(Start(u"C", {u"C:\\other"}));
+    ASSERT_TRUE(Start(u"c", {u"C:\\data"}));
+    EXPECT_EQ(monitor.WatchCount(), 1u);
+    EXPECT_EQ(platform.OpenVolumeCount(), 1u);
+    EXPECT_TRUE(monitor.IsWatching(u'C'));
     EXPECT_TRUE(monitor.IsWatching(u'c'));
-    EXPECT_FALSE(monitor.IsWatching(u'C'));
+    c.MakeFile(data, u"x.txt");
+    c.MakeFile(other, u"y.txt");
+    ASSERT_TRUE(receiver.WaitForCount(3));
+    CatchUp(c);
     monitor.StopWatch(u'c');
-    // Both workers have ended: what they reported is all there is.
-    const Lines seen = receiver.Seen();
-    EXPECT_EQ(seen.size(), 4u);
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created C C:\\data\\|x.txt"), 1);
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created c c:\\data\\|x.txt"), 1);
+    EXPECT_FALSE(monitor.IsWatching(u'C'));
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
+    // The worker has ended: what it reported is all there is.
+    EXPECT_EQ(receiver.Seen(), (Lines{"Started C", "Started c", "Created c C:\\data\\|x.txt"}));
 }
 
 TEST_F(MonitorTest, AFailedStartOnAWatchedDriveLeavesNoWatch) {
     ASSERT_TRUE(Start(u"C", {}));
     platform.SetDriveType(u'C', ntfs::kDriveRemovable);
     EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({})));
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::RemovableDrive);
     EXPECT_FALSE(monitor.IsWatching(u'C'));
     EXPECT_EQ(platform.OpenVolumeCount(), 0u);
     EXPECT_FALSE(monitor.StartWatch(CWString(u""), Paths({u"data"})));
     EXPECT_EQ(monitor.WatchCount(), 0u);
+}
+
+// What is not for certain a directory of the volume is refused, and the volume is not
+// watched as a whole instead.
+TEST_F(MonitorTest, AWatchedPathThatIsNoDirectoryOfTheVolumeIsRefused) {
+    ASSERT_TRUE(Start(u"C", {u"C:\\data"}));
+    EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\missing"})));
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::DirectoryNotIdentified);
+    EXPECT_FALSE(monitor.IsWatching(u'C'));
+    platform.AddDrive(u'D').MakeDirectory(SimVolume::kRoot, u"data");
+    EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({u"D:\\data"})));
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::DirectoryOnOtherVolume);
+    EXPECT_EQ(platform.OpenVolumeCount(), 0u);
 }
 
 TEST_F(MonitorTest, ARefusedStartSaysWhyAndAStartThatFollowsClearsIt) {

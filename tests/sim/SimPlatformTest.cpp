@@ -70,21 +70,24 @@ protected:
 
 // ---- Drives
 
-TEST_F(SimPlatformTest, FileSystemNameIsNtfsUnlessSetOtherwise) {
-    CWString name;
-    ASSERT_TRUE(platform.GetFileSystemName(CWString(u"c:\\"), name));
-    EXPECT_EQ(name, u"NTFS");
+TEST_F(SimPlatformTest, FileSystemNameIsNtfsUnlessSetOtherwiseAndEachVolumeHasItsSerial) {
+    VolumeInformation information;
+    ASSERT_TRUE(platform.QueryVolumeInformation(CWString(u"c:\\"), information));
+    EXPECT_EQ(information.fileSystem, u"NTFS");
+    EXPECT_EQ(information.serialNumber, volume.SerialNumber());
+    SimVolume& d = platform.AddDrive(u'D');
+    EXPECT_NE(d.SerialNumber(), volume.SerialNumber());
 
     platform.SetFileSystemName(u'C', u"ntfs");
-    ASSERT_TRUE(platform.GetFileSystemName(CWString(u"C:\\"), name));
-    EXPECT_EQ(name, u"ntfs");
+    ASSERT_TRUE(platform.QueryVolumeInformation(CWString(u"C:\\"), information));
+    EXPECT_EQ(information.fileSystem, u"ntfs");
 
-    name = CWString(u"unchanged");
+    information.fileSystem = CWString(u"unchanged");
     platform.SetFileSystemName(u'c', std::nullopt);
-    EXPECT_FALSE(platform.GetFileSystemName(CWString(u"C:\\"), name));
-    EXPECT_EQ(name, u"unchanged");
-    EXPECT_FALSE(platform.GetFileSystemName(CWString(u"D:\\"), name));
-    EXPECT_FALSE(platform.GetFileSystemName(CWString(u"C:"), name));
+    EXPECT_FALSE(platform.QueryVolumeInformation(CWString(u"C:\\"), information));
+    EXPECT_EQ(information.fileSystem, u"unchanged");
+    EXPECT_FALSE(platform.QueryVolumeInformation(CWString(u"Q:\\"), information));
+    EXPECT_FALSE(platform.QueryVolumeInformation(CWString(u"D:"), information));
 }
 
 TEST_F(SimPlatformTest, DriveTypeIsFixedUntilChangedOrRemoved) {
@@ -98,8 +101,8 @@ TEST_F(SimPlatformTest, DriveTypeIsFixedUntilChangedOrRemoved) {
     platform.SetDriveType(u'C', ntfs::kDriveFixed);
     volume.SetRemoved(true);
     EXPECT_EQ(platform.QueryDriveType(CWString(u"C:\\")), ntfs::kDriveNoRootDir);
-    CWString name;
-    EXPECT_FALSE(platform.GetFileSystemName(CWString(u"C:\\"), name));
+    VolumeInformation information;
+    EXPECT_FALSE(platform.QueryVolumeInformation(CWString(u"C:\\"), information));
 }
 
 TEST_F(SimPlatformTest, OpenVolumeTakesTheDevicePathOfAKnownDrive) {
@@ -658,36 +661,127 @@ TEST_F(SimPlatformTest, AnOpenByIdAskingForADeniedRightIsRefused) {
               u"\\Again");
 }
 
-TEST_F(SimPlatformTest, FileIdsOfPaths) {
+TEST_F(SimPlatformTest, FilesAreIdentifiedByTheirFinalPathVolumeAndId) {
     const std::uint64_t data = volume.MakeDirectory(SimVolume::kRoot, u"Data");
     const std::uint64_t sub = volume.MakeDirectory(data, u"Sub");
     const std::uint64_t file = volume.MakeFile(sub, u"a.txt");
+    platform.SetCurrentDirectory(u"C:\\Data");
     struct Case {
         const char16_t* path;
-        std::uint64_t id;
-        bool directory;
+        std::uint64_t id;  // 0: the open fails with `error`
+        const char16_t* finalPath;
+        std::uint32_t error;
     };
     const Case cases[] = {
-        {u"C:\\", SimVolume::kRoot, true},
-        {u"c:\\", SimVolume::kRoot, true},
-        {u"C:\\Data\\Sub\\", sub, true},
-        {u"C:\\data\\SUB", sub, true},
-        {u"c:/data/sub/", sub, true},
-        {u"C:\\Data\\Sub\\a.txt", file, false},
-        {u"C:\\Data\\Missing", 0, false},
-        {u"C:", 0, false},
-        {u"C:Data", 0, false},
-        {u"D:\\Data", 0, false},
-        {u"", 0, false},
-        {u"\\Data", 0, false},
+        {u"C:\\", SimVolume::kRoot, u"\\\\?\\C:\\", 0},
+        {u"c:\\", SimVolume::kRoot, u"\\\\?\\C:\\", 0},
+        {u"C:\\Data\\Sub\\", sub, u"\\\\?\\C:\\Data\\Sub", 0},
+        {u"C:\\data\\SUB", sub, u"\\\\?\\C:\\Data\\Sub", 0},
+        {u"c:/data/sub/", sub, u"\\\\?\\C:\\Data\\Sub", 0},
+        {u"C:\\Data\\Sub\\a.txt", file, u"\\\\?\\C:\\Data\\Sub\\a.txt", 0},
+        // Relative paths start at the current directory.
+        {u"C:", data, u"\\\\?\\C:\\Data", 0},
+        {u"Sub", sub, u"\\\\?\\C:\\Data\\Sub", 0},
+        {u"\\Data", data, u"\\\\?\\C:\\Data", 0},
+        {u"\\\\?\\C:\\Data\\Sub", sub, u"\\\\?\\C:\\Data\\Sub", 0},
+        {u"C:\\Data\\Missing", 0, u"", win32::kErrorFileNotFound},
+        {u"C:\\Missing\\Sub", 0, u"", win32::kErrorPathNotFound},
+        {u"C:\\Data\\Sub\\a.txt\\x", 0, u"", win32::kErrorPathNotFound},
+        {u"D:\\Data", 0, u"", win32::kErrorPathNotFound},
+        {u"", 0, u"", win32::kErrorPathNotFound},
+        // The "\\?\\" form is taken literally: no "..", no "/", no doubled separator.
+        {u"\\\\?\\C:\\Data\\..\\Data", 0, u"", win32::kErrorInvalidName},
+        {u"\\\\?\\C:/Data", 0, u"", win32::kErrorPathNotFound},
+        {u"\\\\?\\C:\\\\Data", 0, u"", win32::kErrorInvalidName},
     };
     for (const Case& c : cases) {
         const CWString path(c.path);
-        EXPECT_EQ(platform.GetFileId(path), c.id) << ToUtf8(path);
-        EXPECT_EQ(platform.IsDirectory(path), c.directory) << ToUtf8(path);
+        FileIdentity identity;
+        EXPECT_EQ(platform.IdentifyFile(path, identity), c.id != 0) << ToUtf8(path);
+        EXPECT_EQ(identity.fileId, c.id) << ToUtf8(path);
+        EXPECT_EQ(identity.finalPath, c.finalPath) << ToUtf8(path);
+        EXPECT_EQ(platform.LastError(), c.error) << ToUtf8(path);
+        EXPECT_EQ(identity.volumeSerial, c.id != 0 ? volume.SerialNumber() : 0) << ToUtf8(path);
     }
+    FileIdentity directory;
+    ASSERT_TRUE(platform.IdentifyFile(CWString(u"C:\\Data"), directory));
+    EXPECT_EQ(directory.attributes & ntfs::kAttributeDirectory, ntfs::kAttributeDirectory);
     volume.SetRemoved(true);
-    EXPECT_EQ(platform.GetFileId(CWString(u"C:\\Data")), 0u);
+    EXPECT_FALSE(platform.IdentifyFile(CWString(u"C:\\Data"), directory));
+}
+
+// As on Windows without the long path setting: a path of MAX_PATH units or more opens only
+// in its "\\?\\" form.
+TEST_F(SimPlatformTest, ALongPathOpensOnlyInItsLongForm) {
+    const std::u16string name(250, u'n');
+    const std::uint64_t deep = volume.MakeDirectories(u"\\" + name + u"\\" + name);
+    const std::u16string path = u"C:\\" + name + u"\\" + name;
+    FileIdentity identity;
+    EXPECT_FALSE(platform.IdentifyFile(CWString(path), identity));
+    EXPECT_EQ(platform.LastError(), win32::kErrorFilenameExcedRange);
+    ASSERT_TRUE(platform.IdentifyFile(CWString(u"\\\\?\\" + path), identity));
+    EXPECT_EQ(identity.fileId, deep);
+    EXPECT_EQ(identity.finalPath.View(), u"\\\\?\\" + path);
+    EXPECT_EQ(platform.FullPathName(CWString(path)).View(), path);
+}
+
+// Junctions, symbolic links, mounted folders and subst drives lead an open to where they
+// point; the final path names the volume by its letter, or by the folder it is mounted in
+// when it has none; each volume tells its own serial number.
+TEST_F(SimPlatformTest, OpensFollowLinksMountedFoldersAndSubstDrivesToTheFinalDirectory) {
+    SimVolume& d = platform.AddDrive(u'D');
+    const std::uint64_t x = d.MakeDirectories(u"\\x\\y");
+    const auto unlettered = std::make_shared<SimVolume>(platform.SharedClock(), 99);
+    const std::uint64_t inside = unlettered->MakeDirectory(SimVolume::kRoot, u"inside");
+    const std::uint64_t data = volume.MakeDirectories(u"\\data\\sub");
+    for (const char16_t* folder :
+         {u"\\toD", u"\\toData", u"\\rel", u"\\mnt\\d", u"\\mnt\\none", u"\\loop"}) {
+        volume.MakeDirectories(folder);
+    }
+    ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\x"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
+    ASSERT_TRUE(platform.AddLink(u"C:\\rel", u"..\\data\\sub"));
+    ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
+    ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\none", unlettered));
+    ASSERT_TRUE(platform.AddLink(u"C:\\loop", u"C:\\loop"));
+    platform.AddSubstDrive(u'S', u"C:\\data");
+    EXPECT_FALSE(platform.AddLink(u"C:\\missing", u"D:\\x"));
+    EXPECT_FALSE(platform.MountVolume(u"C:\\data\\none", unlettered));
+
+    struct Case {
+        const char16_t* path;
+        const char16_t* finalPath;
+        const SimVolume* volume;
+        std::uint64_t id;
+    };
+    const Case cases[] = {
+        {u"C:\\toD", u"\\\\?\\D:\\x", &d, d.Lookup(u"\\x")},
+        {u"C:\\toD\\y", u"\\\\?\\D:\\x\\y", &d, x},
+        {u"C:\\toData\\sub", u"\\\\?\\C:\\data\\sub", &volume, data},
+        {u"c:\\REL", u"\\\\?\\C:\\data\\sub", &volume, data},
+        {u"C:\\mnt\\d\\x\\y", u"\\\\?\\D:\\x\\y", &d, x},
+        {u"C:\\mnt\\d", u"\\\\?\\D:\\", &d, SimVolume::kRoot},
+        {u"C:\\mnt\\none\\inside", u"\\\\?\\C:\\mnt\\none\\inside", unlettered.get(), inside},
+        {u"S:\\sub", u"\\\\?\\C:\\data\\sub", &volume, data},
+        {u"S:\\", u"\\\\?\\C:\\data", &volume, volume.Lookup(u"\\data")},
+    };
+    for (const Case& c : cases) {
+        FileIdentity identity;
+        ASSERT_TRUE(platform.IdentifyFile(CWString(c.path), identity)) << ToUtf8(c.path);
+        EXPECT_EQ(identity.finalPath, c.finalPath) << ToUtf8(c.path);
+        EXPECT_EQ(identity.volumeSerial, c.volume->SerialNumber()) << ToUtf8(c.path);
+        EXPECT_EQ(identity.fileId, c.id) << ToUtf8(c.path);
+    }
+    FileIdentity identity;
+    EXPECT_FALSE(platform.IdentifyFile(CWString(u"C:\\loop\\x"), identity));
+    EXPECT_EQ(platform.LastError(), win32::kErrorCantResolveFilename);
+
+    // A subst drive has the type and volume of its folder's drive, but no volume device.
+    EXPECT_EQ(platform.QueryDriveType(CWString(u"S:\\")), ntfs::kDriveFixed);
+    VolumeInformation information;
+    ASSERT_TRUE(platform.QueryVolumeInformation(CWString(u"S:\\"), information));
+    EXPECT_EQ(information.serialNumber, volume.SerialNumber());
+    EXPECT_EQ(platform.OpenVolume(CWString(u"\\\\.\\S:")), kInvalidPlatformHandle);
 }
 
 // ---- Faults

@@ -47,7 +47,8 @@ TEST(SimThreadTest, AReaderSeesEveryRecordWhileAnotherThreadChangesFiles) {
         for (int i = 0; i < kFiles * 4; ++i) {
             platform.QueryNameById(handle, file_access::kReadAttributes, SimVolume::kRoot, buffer,
                                    sizeof buffer);
-            platform.GetFileId(CWString(u"C:\\work"));
+            FileIdentity identity;
+            platform.IdentifyFile(CWString(u"C:\\work"), identity);
         }
     });
     const std::uint64_t work = volume.MakeDirectory(SimVolume::kRoot, u"work");

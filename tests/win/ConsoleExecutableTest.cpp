@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "ExecutableFacts.h"
-#include "console/Win32ConsoleHost.h"
 #include "console/Win32TextStream.h"
 #include "demo/DemoScenario.h"
 #include "engine/VolumeJournalWatcher.h"
@@ -385,6 +384,26 @@ TEST(ConsoleDemo, MissingDirectoriesDrivesWithoutAVolumeAndBadArgumentsAreSaid) 
     EXPECT_TRUE(bad.out.empty());
 }
 
+// A directory typed as Windows reads it, and a quote the C runtime leaves of "C:\demo\"
+// read as the closing quote it was meant to be.
+TEST(ConsoleDemo, DirectoriesAreReadAsWindowsReadsThem) {
+    const MessageCase cases[] = {
+        {L"--for 1 C:/demo", 0, {"yzwatch-demo: 开始监控：C:\\demo"}},
+        {L"--for 1 \"C:\\demo\\\"", 0, {"yzwatch-demo: 开始监控：C:\\demo"}},
+        {L"\"C:\\demo\\\" --for 1", 0, {"yzwatch-demo: 开始监控：C:\\demo"}},
+        {L"--for 1 c:demo", 0, {"yzwatch-demo: 开始监控：C:\\demo"}},
+        {L"\\\\server\\share\\demo",
+         1,
+         {"yzwatch-demo: 不是本机磁盘上的目录：\\\\server\\share\\demo"}},
+    };
+    for (const MessageCase& c : cases) {
+        const Outcome run = RunDemo(c.arguments);
+        EXPECT_EQ(run.code, c.code)
+            << ToUtf8(std::u16string(c.arguments, c.arguments + wcslen(c.arguments)));
+        EXPECT_EQ(run.err, c.err);
+    }
+}
+
 // This test's own answer to Ctrl+C: it goes on.
 BOOL WINAPI IgnoreControlKeys(DWORD) {
     return TRUE;
@@ -421,9 +440,10 @@ TEST(ConsoleDemo, CtrlCStopsEveryWatchAndEndsWithZero) {
     SetConsoleCtrlHandler(IgnoreControlKeys, FALSE);
     FreeConsole();
     EXPECT_EQ(run.code, 0u);
-    // One watch for both directories of drive C, in the order they were given.
-    EXPECT_EQ(run.err, (Lines{"yzwatch-demo: 开始监控：C:\\demo、C:\\Users",
-                              "yzwatch-demo: 无法监控 D:：没有这个驱动器，或驱动器中没有卷"}));
+    // The directories are read before any watch starts, so the drive refused comes first;
+    // then one watch for both directories of drive C, in the order they were given.
+    EXPECT_EQ(run.err, (Lines{"yzwatch-demo: 无法监控 D:：没有这个驱动器，或驱动器中没有卷",
+                              "yzwatch-demo: 开始监控：C:\\demo、C:\\Users"}));
     EXPECT_GE(run.out.size(), 1u);
     for (const std::string& line : run.out) {
         EXPECT_EQ(line.find("<no line end>"), std::string::npos) << "a line was cut";
@@ -533,22 +553,6 @@ TEST(ConsoleStream, AConsoleShowsEveryNameAsItIsWhateverItsLength) {
     FreeConsole();
 }
 
-TEST(ConsoleHost, DirectoriesAreReadAsTheSystemReadsThem) {
-    Win32ConsoleHost host;
-    wchar_t current[MAX_PATH] = {};
-    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
-    std::u16string expected(current, current + lstrlenW(current));
-    if (expected.back() != u'\\') {
-        expected += u'\\';
-    }
-    EXPECT_EQ(host.FullPath(u"sub\\dir"), expected + u"sub\\dir");
-    EXPECT_EQ(host.FullPath(u"C:\\a\\..\\b"), u"C:\\b");
-    // Longer than the buffer the system is asked first.
-    const std::u16string deep =
-        u"C:\\" + std::u16string(400, u'd') + u"\\" + std::u16string(9, u'e');
-    EXPECT_EQ(host.FullPath(deep), deep);
-}
-
 TEST(ConsoleProgram, UnderWineTheRealProgramIsRefusedForTheJournalWithOne) {
     const Outcome run = RunExecutable(CONSOLE_EXE, L"C:\\");
     EXPECT_EQ(run.code, 1u);
@@ -569,6 +573,7 @@ TEST_P(ConsoleExecutable, ItRunsAsTheInvokingUserInTheConsoleSubsystem) {
     const std::string manifest = file.Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
     EXPECT_EQ(manifest.find("requireAdministrator"), std::string::npos);
+    EXPECT_NE(manifest.find(kLongPathAware), std::string::npos) << manifest;
     const std::optional<IMAGE_NT_HEADERS> headers = file.Headers();
     ASSERT_TRUE(headers.has_value());
     EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);

@@ -46,6 +46,12 @@ inline HICON IconOfMessageBox(HWND box) {
     return icon;
 }
 
+// What both programs' manifests say so that on Windows 10 and later they open paths beyond
+// MAX_PATH where the system allows it.
+inline constexpr char kLongPathAware[] =
+    "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+    "</longPathAware>";
+
 // What a file holds, read through a handle of its own (writers may hold theirs open);
 // empty when it cannot be opened.
 inline std::string FileContents(const std::wstring& path) {

@@ -211,6 +211,7 @@ TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
     EXPECT_NE(manifest.find(controls), std::string::npos) << manifest;
     EXPECT_NE(manifest.find(std::string("version=\"1.0.0.0\" ") + ownArchitecture),
               std::string::npos);
+    EXPECT_NE(manifest.find(kLongPathAware), std::string::npos) << manifest;
 }
 
 TEST_F(Executable, ItIsBuiltForTheArchitectureOfItsBuild) {

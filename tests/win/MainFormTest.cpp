@@ -90,11 +90,35 @@ TEST_F(MainFormTest, StartWithTheInitialTextWatchesTheWholeVolume) {
     EXPECT_FALSE(form->Monitor().IsWatching(u'C'));
 }
 
-TEST_F(MainFormTest, ALowerCaseDriveIsItsOwnDriveText) {
+TEST_F(MainFormTest, ALowerCaseDriveIsTheSameDrive) {
     EXPECT_EQ(StartWith(u"d:\\data\\"), "");
-    EXPECT_EQ(ToUtf8(form->WatchedDrive()), "d");
+    EXPECT_EQ(ToUtf8(form->WatchedDrive()), "D");
     EXPECT_TRUE(form->Monitor().IsWatching(u'd'));
+    EXPECT_TRUE(form->Monitor().IsWatching(u'D'));
     EXPECT_TRUE(Running());
+    Click(form->StopButton());
+    EXPECT_EQ(form->Monitor().WatchCount(), 0u);
+}
+
+// The directory is what the box names, read as Windows reads it: "C:/data" watches C:\data,
+// not the whole volume.
+TEST_F(MainFormTest, ADirectoryTypedWithSlashesWatchesThatDirectoryOnly) {
+    ASSERT_EQ(StartWith(u"C:/data"), "");
+    machine.c.MakeFile(machine.other, u"outside.txt");
+    machine.c.MakeFile(machine.data, u"inside.txt");
+    EXPECT_EQ(Lines(1), (std::vector<std::string>{"[新建文件] C:\\data\\inside.txt"}));
+}
+
+// A junction to another drive is watched there, and the lines show that drive's paths.
+TEST_F(MainFormTest, AJunctionToAnotherDriveIsWatchedThere) {
+    ASSERT_EQ(StartWith(u"C:\\toD"), "");
+    EXPECT_EQ(ToUtf8(form->WatchedDrive()), "D");
+    machine.c.MakeFile(machine.other, u"on-c.txt");
+    machine.d.MakeFile(machine.dData, u"on-d.txt");
+    EXPECT_EQ(Lines(1), (std::vector<std::string>{"[新建文件] D:\\data\\on-d.txt"}));
+    Click(form->StopButton());
+    EXPECT_FALSE(form->Monitor().IsWatching(u'D'));
+    EXPECT_EQ(machine.platform.OpenVolumeCount(), 0u);
 }
 
 struct InputCase {
@@ -111,7 +135,12 @@ class DirectoryInput : public MainFormTest, public ::testing::WithParamInterface
 
 const char kEmpty[] = "先选择路径再开始";
 const char kMissing[] = "所选目录不存在，请重新选择";
-const char kRefused[] = "无法开始监控：该目录不在本机 NTFS 固定磁盘上，或无法打开其更改日志";
+const char kNotLocal[] = "无法开始监控：不是本机磁盘上的目录";
+const char kNoVolume[] = "无法开始监控：没有这个驱动器，或驱动器中没有卷";
+const char kRemovable[] = "无法开始监控：这是可移动磁盘，只能监控本机固定磁盘";
+const char kNetwork[] = "无法开始监控：这是网络驱动器，只能监控本机固定磁盘";
+const char kUnlettered[] =
+    "无法开始监控：它所在的卷没有驱动器号（装入的文件夹），请先为该卷分配驱动器号";
 
 TEST_P(DirectoryInput, StartsOrWarnsAndStaysIdle) {
     const InputCase& c = GetParam();
@@ -127,32 +156,37 @@ TEST_P(DirectoryInput, StartsOrWarnsAndStaysIdle) {
     }
     // Only fixed drives are looked into before the start: elsewhere the look could stall
     // the window (a network drive) or raise the system's "no disk" box (no media).
-    EXPECT_EQ(machine.probe.ChecksOffFixedDrives(), std::vector<std::string>{});
+    EXPECT_EQ(machine.AskedOffFixedDrives(), "");
 }
 
+// The text is read as Windows reads it (the simulated process's current directory is
+// C:\): relative paths, "/" and the "\\?\\" form name the directory they name on Windows.
 INSTANTIATE_TEST_SUITE_P(
     Table, DirectoryInput,
-    ::testing::Values(InputCase{"empty", u"", kEmpty}, InputCase{"only_spaces", u"   ", kEmpty},
-                      InputCase{"drive_and_colon", u"C:", ""}, InputCase{"root", u"C:\\", ""},
-                      InputCase{"lower_case_directory", u"c:\\data", ""},
-                      InputCase{"directory_with_backslash", u"C:\\data\\sub\\", ""},
-                      InputCase{"relative_path", u"data\\sub", kRefused},
-                      InputCase{"no_colon", u"data", kRefused},
-                      InputCase{"unc_path", u"\\\\server\\share\\data", kRefused},
-                      InputCase{"device_path", u"\\\\?\\C:\\data", kRefused},
-                      InputCase{"very_long_path", u"C:\\" + std::u16string(300, u'x'), kMissing},
-                      InputCase{"a_file", u"C:\\data\\a.txt", kMissing},
-                      InputCase{"missing_directory", u"C:\\missing", kMissing},
-                      InputCase{"drive_without_a_volume", u"Q:\\", kRefused},
-                      InputCase{"removable_drive", u"E:\\data", kRefused},
-                      InputCase{"missing_directory_on_a_removable_drive", u"E:\\missing", kRefused},
-                      InputCase{"network_drive", u"N:\\data", kRefused},
-                      InputCase{"trailing_spaces", u"C:\\data  ", ""},
-                      InputCase{"trailing_space_after_the_root", u"C:\\ ", ""},
-                      InputCase{"trailing_spaces_after_a_missing_directory", u"C:\\missing ",
-                                kMissing},
-                      InputCase{"leading_spaces", u"  C:\\data", kRefused},
-                      InputCase{"colon_first", u":\\data", kRefused}),
+    ::testing::Values(
+        InputCase{"empty", u"", kEmpty}, InputCase{"only_spaces", u"   ", kEmpty},
+        InputCase{"drive_and_colon", u"C:", ""}, InputCase{"root", u"C:\\", ""},
+        InputCase{"lower_case_directory", u"c:\\data", ""},
+        InputCase{"directory_with_backslash", u"C:\\data\\sub\\", ""},
+        InputCase{"forward_slashes", u"C:/data/sub", ""},
+        InputCase{"trailing_dot", u"C:\\data.", ""}, InputCase{"relative_path", u"data\\sub", ""},
+        InputCase{"no_colon", u"data", ""}, InputCase{"long_form", u"\\\\?\\C:\\data", ""},
+        InputCase{"subst_drive", u"S:\\sub", ""},
+        InputCase{"junction_to_another_drive", u"C:\\toD", ""},
+        InputCase{"unc_path", u"\\\\server\\share\\data", kNotLocal},
+        InputCase{"very_long_path", u"C:\\" + std::u16string(300, u'x'), kMissing},
+        InputCase{"a_file", u"C:\\data\\a.txt", kMissing},
+        InputCase{"missing_directory", u"C:\\missing", kMissing},
+        InputCase{"folder_of_a_volume_without_a_letter", u"C:\\backup", kUnlettered},
+        InputCase{"drive_without_a_volume", u"Q:\\", kNoVolume},
+        InputCase{"removable_drive", u"E:\\data", kRemovable},
+        InputCase{"missing_directory_on_a_removable_drive", u"E:\\missing", kRemovable},
+        InputCase{"network_drive", u"N:\\data", kNetwork},
+        InputCase{"trailing_spaces", u"C:\\data  ", ""},
+        InputCase{"trailing_space_after_the_root", u"C:\\ ", ""},
+        InputCase{"trailing_spaces_after_a_missing_directory", u"C:\\missing ", kMissing},
+        InputCase{"leading_spaces", u"  C:\\data", kMissing},
+        InputCase{"colon_first", u":\\data", kMissing}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, TheEmptyBoxWarningGivesTheFocusBackAndChangesNothing) {
@@ -198,7 +232,7 @@ TEST_P(Warnings, AreOwnedByTheWindowShowTheWarningIconAndGiveTheFocusBack) {
 INSTANTIATE_TEST_SUITE_P(Table, Warnings,
                          ::testing::Values(WarningCase{"empty", u"", kEmpty},
                                            WarningCase{"missing", u"C:\\missing", kMissing},
-                                           WarningCase{"refused", u"E:\\data", kRefused}),
+                                           WarningCase{"refused", u"E:\\data", kRemovable}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, TrailingSpacesAreNoPartOfTheWatchedDirectory) {

@@ -22,9 +22,9 @@
 #include "engine/VolumePlatform.h"
 #include "ntfs/JournalRecords.h"
 #include "runtime/text/Utf8.h"
-#include "sim/ForwardingPlatform.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
+#include "support/FileSystemQueries.h"
 #include "ui/MainForm.h"
 
 namespace main_form_test {
@@ -122,36 +122,6 @@ private:
     std::thread thread_;
 };
 
-// The simulated machine's platform as the window sees it, noting the existence checks
-// that touch a drive that is not fixed: on Windows such a check can stall the window on a
-// network drive or raise the system's "no disk" box on a removable drive without media.
-class ProbedPlatform final : public ForwardingPlatform {
-public:
-    explicit ProbedPlatform(SimPlatform& inner) : ForwardingPlatform(inner) {}
-
-    std::vector<std::string> ChecksOffFixedDrives() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return offFixed_;
-    }
-
-    bool IsDirectory(const CWString& path) override {
-        if (path.Length() >= 2 && path.Chars()[1] == u':') {
-            CWString root;
-            root.AppendChar(path.First());
-            root.Append(u":\\");
-            if (Inner().QueryDriveType(root) != ntfs::kDriveFixed) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                offFixed_.push_back(ToUtf8(path.View()));
-            }
-        }
-        return ForwardingPlatform::IsDirectory(path);
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> offFixed_;
-};
-
 // Holds modifier keys down for this thread (as GetKeyState reads them) while it lives.
 class HeldKeys {
 public:
@@ -172,12 +142,13 @@ private:
     BYTE saved_[256] = {};
 };
 
-// A simulated machine: C: with C:\data\ (a.txt, sub\) and C:\other\; D: with D:\data\;
-// E: a removable drive with E:\data\; N: a network drive with N:\data\. The window sees it
-// through `probe`.
+// A simulated machine: C: with C:\data\ (a.txt, sub\), C:\other\, the junction C:\toD to
+// D:\data and the folder C:\backup where a volume without a letter is mounted; D: with
+// D:\data\; S: a subst drive for C:\data; E: a removable drive with E:\data\; N: a network
+// drive with N:\data\. The window sees it through `probe`.
 struct Machine {
     SimPlatform platform;
-    ProbedPlatform probe{platform};
+    FileSystemQueries probe{platform};
     SimVolume& c = platform.AddDrive(u'C');
     SimVolume& d = platform.AddDrive(u'D');
     SimVolume& e = platform.AddDrive(u'E');
@@ -186,16 +157,34 @@ struct Machine {
     std::uint64_t a = c.MakeFile(data, u"a.txt", 10);
     std::uint64_t sub = c.MakeDirectory(data, u"sub");
     std::uint64_t other = c.MakeDirectory(SimVolume::kRoot, u"other");
+    std::uint64_t dData = d.MakeDirectory(SimVolume::kRoot, u"data");
 
     Machine() {
-        d.MakeDirectory(SimVolume::kRoot, u"data");
         e.MakeDirectory(SimVolume::kRoot, u"data");
         n.MakeDirectory(SimVolume::kRoot, u"data");
+        c.MakeDirectory(SimVolume::kRoot, u"toD");
+        c.MakeDirectory(SimVolume::kRoot, u"backup");
+        platform.AddLink(u"C:\\toD", u"D:\\data");
+        platform.MountVolume(u"C:\\backup", std::make_shared<SimVolume>(platform.SharedClock(), 3));
+        platform.AddSubstDrive(u'S', u"C:\\data");
         platform.SetDriveType(u'E', ntfs::kDriveRemovable);
         platform.SetDriveType(u'N', ntfs::kDriveRemote);
     }
     // Moves the simulated clock past the set-up, so that a watch started now sees none of it.
     void Later() { platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond); }
+    // The drives the window asked a file-system question of whose type is not fixed: on
+    // Windows such a question can stall the window on a network drive or raise the system's
+    // "no disk" box on a removable drive without media.
+    std::string AskedOffFixedDrives() {
+        std::string asked;
+        for (const char16_t letter : probe.DrivesAsked()) {
+            if (platform.QueryDriveType(CWString(WatchedDirectory::RootOf(letter))) !=
+                ntfs::kDriveFixed) {
+                asked += static_cast<char>(letter);
+            }
+        }
+        return asked;
+    }
 };
 
 }  // namespace main_form_test

@@ -4,11 +4,17 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/ChangeClassifier.h"
 #include "engine/VolumeJournalWatcher.h"
+#include "engine/WatchedDirectory.h"
 #include "ntfs/JournalRecords.h"
+#include "runtime/text/AsciiCase.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/Utf8.h"
+#include "runtime/text/WideText.h"
 
 // The real backend against what Wine offers: drive C: is a fixed NTFS volume whose device
 // opens, but the change-journal control codes are refused. Opens by id work relative to a
@@ -51,11 +57,23 @@ std::uint64_t IdAsThisThreadSees(const std::wstring& path) {
     return known ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow : 0;
 }
 
+// The serial number of the volume and that of a directory opened on it agree: the engine
+// tells by them that a watched directory is the volume's.
+// The file id the platform tells of a path, 0 when it cannot be opened.
+std::uint64_t IdOf(Win32VolumePlatform& platform, const CWString& path) {
+    FileIdentity identity;
+    return platform.IdentifyFile(path, identity) ? identity.fileId : 0;
+}
+
 TEST(Win32VolumePlatform, DriveCIsAFixedNtfsVolumeThatOpens) {
     Win32VolumePlatform platform;
-    CWString name;
-    ASSERT_TRUE(platform.GetFileSystemName(CWConstString(u"C:\\"), name));
-    EXPECT_EQ(name, u"NTFS");
+    VolumeInformation information;
+    ASSERT_TRUE(platform.QueryVolumeInformation(CWConstString(u"C:\\"), information));
+    EXPECT_EQ(information.fileSystem, u"NTFS");
+    FileIdentity root;
+    ASSERT_TRUE(platform.IdentifyFile(CWConstString(u"\\\\?\\C:\\"), root));
+    EXPECT_EQ(root.volumeSerial, information.serialNumber);
+    EXPECT_EQ(root.finalPath, u"\\\\?\\C:\\");
     EXPECT_EQ(platform.QueryDriveType(CWConstString(u"C:\\")), ntfs::kDriveFixed);
     const PlatformHandle volume = platform.OpenVolume(CWConstString(u"\\\\.\\C:"));
     ASSERT_NE(volume, kInvalidPlatformHandle);
@@ -82,19 +100,70 @@ TEST(Win32VolumePlatform, ADriveLetterWithoutAVolumeIsRefused) {
     EXPECT_FALSE(watcher.VolumeOpen());
 }
 
-TEST(Win32VolumePlatform, FileIdOfADirectoryIsStableAndMissingPathsGiveZero) {
+TEST(Win32VolumePlatform, ADirectoryIsIdentifiedByItsFinalPathVolumeAndId) {
     Win32VolumePlatform platform;
     wchar_t windowsDir[MAX_PATH] = {};
     ASSERT_NE(GetWindowsDirectoryW(windowsDir, MAX_PATH), 0u);
     const CWString path(reinterpret_cast<const char16_t*>(windowsDir));
-    const std::uint64_t first = platform.GetFileId(path);
-    EXPECT_NE(first, 0u);
-    EXPECT_EQ(platform.GetFileId(path), first);
-    EXPECT_NE(platform.GetFileId(CWConstString(u"C:\\")), first);
-    EXPECT_EQ(platform.GetFileId(CWConstString(u"C:\\no such directory\\at all")), 0u);
-    EXPECT_TRUE(platform.IsDirectory(path));
-    EXPECT_TRUE(platform.IsDirectory(CWConstString(u"C:\\")));
-    EXPECT_FALSE(platform.IsDirectory(CWConstString(u"C:\\no such directory")));
+    FileIdentity first;
+    ASSERT_TRUE(platform.IdentifyFile(path, first));
+    EXPECT_NE(first.fileId, 0u);
+    EXPECT_NE(first.attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_TRUE(
+        EqualsIgnoringAsciiCase(first.finalPath.View(), u"\\\\?\\" + std::u16string(path.View())))
+        << ToUtf8(first.finalPath);
+    FileIdentity again;
+    ASSERT_TRUE(platform.IdentifyFile(CWString(u"\\\\?\\" + std::u16string(path.View())), again));
+    EXPECT_EQ(again.fileId, first.fileId);
+    EXPECT_EQ(again.volumeSerial, first.volumeSerial);
+    FileIdentity root;
+    ASSERT_TRUE(platform.IdentifyFile(CWConstString(u"C:\\"), root));
+    EXPECT_NE(root.fileId, first.fileId);
+    FileIdentity missing;
+    EXPECT_FALSE(platform.IdentifyFile(CWConstString(u"C:\\no such directory\\at all"), missing));
+    EXPECT_EQ(platform.LastError(), static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+}
+
+// Beyond MAX_PATH a directory opens in its long form, which the watched-path rule gives it.
+TEST(Win32VolumePlatform, ADirectoryBeyondMaxPathIsWatchedThroughItsLongForm) {
+    Win32VolumePlatform platform;
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::u16string base(platform.FullPathName(CWString(Utf16String(temp))).View());
+    std::u16string deep = base + u"yzwatch-long";
+    std::vector<std::u16string> made{deep};
+    while (deep.size() < 300) {
+        deep += u"\\" + std::u16string(60, u'd');
+        made.push_back(deep);
+    }
+    for (const std::u16string& folder : made) {
+        ASSERT_TRUE(CreateDirectoryW(WideString(u"\\\\?\\" + folder).c_str(), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS)
+            << GetLastError() << " " << ToUtf8(folder);
+    }
+    const WatchedDirectory watched = WatchedDirectory::Resolve(platform, deep);
+    EXPECT_EQ(watched.refusal, OpenRefusal::None);
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(watched.path, deep)) << ToUtf8(watched.path);
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) {
+        RemoveDirectoryW(WideString(u"\\\\?\\" + *folder).c_str());
+    }
+}
+
+// GetFullPathNameW's reading, whatever the length of the answer.
+TEST(Win32VolumePlatform, FullPathNamesAreTheSystemsReading) {
+    Win32VolumePlatform platform;
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    std::u16string expected(current, current + lstrlenW(current));
+    if (expected.back() != u'\\') {
+        expected += u'\\';
+    }
+    EXPECT_EQ(platform.FullPathName(CWConstString(u"sub\\dir")).View(), expected + u"sub\\dir");
+    EXPECT_EQ(platform.FullPathName(CWConstString(u"C:\\a\\..\\b")), u"C:\\b");
+    EXPECT_EQ(platform.FullPathName(CWConstString(u"C:/a/b.")), u"C:\\a\\b");
+    const std::u16string deep =
+        u"C:\\" + std::u16string(400, u'd') + u"\\" + std::u16string(9, u'e');
+    EXPECT_EQ(platform.FullPathName(CWString(deep)).View(), deep);
 }
 
 // A 32-bit process on 64-bit Windows opens C:\Windows\SysWOW64 when it names System32,
@@ -112,8 +181,8 @@ TEST(Win32VolumePlatform, PathsNameWhatTheyNameAlsoInA32BitProcess) {
 #else
     EXPECT_TRUE(redirected) << "the 32-bit suite runs in a 64-bit prefix";
 #endif
-    const std::uint64_t system32Id = platform.GetFileId(Text(system32));
-    const std::uint64_t wow64Id = platform.GetFileId(Text(wow64));
+    const std::uint64_t system32Id = IdOf(platform, Text(system32));
+    const std::uint64_t wow64Id = IdOf(platform, Text(wow64));
     ASSERT_NE(system32Id, 0u);
     ASSERT_NE(wow64Id, 0u);
     EXPECT_NE(system32Id, wow64Id);
@@ -125,8 +194,7 @@ TEST(Win32VolumePlatform, PathsNameWhatTheyNameAlsoInA32BitProcess) {
     const std::wstring name = L"\\only-in-the-real-system32";
     ASSERT_TRUE(CreateDirectoryW((RealSystemDirectory() + name).c_str(), nullptr) ||
                 GetLastError() == ERROR_ALREADY_EXISTS);
-    EXPECT_TRUE(platform.IsDirectory(Text(system32 + name)));
-    EXPECT_NE(platform.GetFileId(Text(system32 + name)), 0u);
+    EXPECT_NE(IdOf(platform, Text(system32 + name)), 0u);
     RemoveDirectoryW((RealSystemDirectory() + name).c_str());
 }
 
@@ -147,9 +215,9 @@ TEST(Win32VolumePlatform, ADirectorysFileIdResolvesToItsPath) {
         classifier.ResolveDirectoryPath(id, path);
         return ToUtf8(path);
     };
-    EXPECT_EQ(resolve(platform.GetFileId(CWConstString(u"C:\\windows\\system32"))),
+    EXPECT_EQ(resolve(IdOf(platform, CWConstString(u"C:\\windows\\system32"))),
               "C:\\windows\\system32\\");
-    EXPECT_EQ(resolve(platform.GetFileId(CWConstString(u"C:\\"))), "C:\\");
+    EXPECT_EQ(resolve(IdOf(platform, CWConstString(u"C:\\"))), "C:\\");
     EXPECT_EQ(resolve(0x00FF00FF00FF00FFull), "unchanged");
     platform.CloseVolume(volume);
 }

@@ -100,23 +100,22 @@ int JournalReplay::Run(const ReplayOptions& options, std::ostream& out, std::ost
 
     CMStringArray watched;
     for (const std::string& path : options.watch) {
-        const CWString text(FromUtf8(path));
-        watched.Add(text);
-        if (platform.GetFileId(text) == 0) {
-            err << kName << "watched path " << path << " is not a directory of volume "
-                << ToUtf8(std::u16string(1, options.volume)) << ": left out\n";
-        }
+        watched.Add(CWString(FromUtf8(path)));
     }
 
     JournalReadProbe probe(platform);
     VolumeJournalWatcher watcher(probe);
     JsonSlotWriter writer(out);
     if (!watcher.Open(options.volume, watched, writer.Slots(), StartOf(volume, options.since))) {
-        err << kName << "the engine refused the simulated volume\n";
+        const OpenRefusal refusal = watcher.Refusal();
+        err << kName
+            << (refusal == OpenRefusal::DirectoryNotIdentified ||
+                        refusal == OpenRefusal::DirectoryOnOtherVolume
+                    ? "a watched path is not a directory of volume " +
+                          ToUtf8(std::u16string(1, options.volume))
+                    : std::string("the engine refused the simulated volume"))
+            << '\n';
         return kReplayFailed;
-    }
-    if (!options.watch.empty() && !watcher.FilterActive()) {
-        err << kName << "no watched path resolves: every change of the volume is reported\n";
     }
 
     // Done once a read that found nothing follows the last record.

@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/win32/FileSystemRedirectionOff.h"
@@ -60,22 +61,16 @@ Win32VolumePlatform::Win32VolumePlatform() {
     }
 }
 
-bool Win32VolumePlatform::GetFileSystemName(const CWString& rootPath, CWString& name) {
+bool Win32VolumePlatform::QueryVolumeInformation(const CWString& rootPath,
+                                                 VolumeInformation& information) {
     wchar_t fileSystem[261] = {};
-    if (!GetVolumeInformationW(Wide(rootPath), nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
-                               260)) {
+    DWORD serialNumber = 0;
+    if (!GetVolumeInformationW(Wide(rootPath), nullptr, 0, &serialNumber, nullptr, nullptr,
+                               fileSystem, 260)) {
         return false;
     }
-    name = CWString(Utf16(fileSystem));
-    return true;
-}
-
-bool Win32VolumePlatform::GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) {
-    DWORD number = 0;
-    if (!GetVolumeInformationW(Wide(rootPath), nullptr, 0, &number, nullptr, nullptr, nullptr, 0)) {
-        return false;
-    }
-    serial = number;
+    information.fileSystem = CWString(Utf16(fileSystem));
+    information.serialNumber = serialNumber;
     return true;
 }
 
@@ -176,30 +171,58 @@ std::int32_t Win32VolumePlatform::QueryNameRelativeTo(void* base, std::uint32_t 
                                   kFileNameInformationClass);
 }
 
-std::uint64_t Win32VolumePlatform::GetFileId(const CWString& path) {
+CWString Win32VolumePlatform::FullPathName(const CWString& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(Wide(path), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) {
+            return {};
+        }
+        if (length < full.size()) {
+            return CWString(Utf16String(std::wstring_view(full).substr(0, length)));
+        }
+        full.resize(length);  // the size asked for, NUL included
+    }
+}
+
+bool Win32VolumePlatform::IdentifyFile(const CWString& path, FileIdentity& identity) {
     ScopedHandle file;
     {
         const FileSystemRedirectionOff unredirected;
         file.Reset(CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     }
-    if (!file.Valid()) {
-        return 0;
-    }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file.Get(), &info)) {
-        return 0;
+    if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &info)) {
+        return false;
     }
-    return ntfs::JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
+    identity.volumeSerial = info.dwVolumeSerialNumber;
+    identity.fileId = ntfs::JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
+    identity.attributes = info.dwFileAttributes;
+    identity.finalPath = FinalPathOf(file.Get(), path);
+    SetLastError(ERROR_SUCCESS);
+    return true;
 }
 
-bool Win32VolumePlatform::IsDirectory(const CWString& path) {
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    {
-        const FileSystemRedirectionOff unredirected;
-        attributes = GetFileAttributesW(Wide(path));
+CWString Win32VolumePlatform::FinalPathOf(void* file, const CWString& openedPath) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            // Wine names no path longer than a buffer of its own and says ERROR_MORE_DATA,
+            // which Windows never does; then the path opened stands, and the volume's serial
+            // number still tells whether links led elsewhere. Otherwise: a volume without a
+            // drive letter.
+            return GetLastError() == ERROR_MORE_DATA ? openedPath : CWString();
+        }
+        if (length < path.size()) {
+            return CWString(Utf16String(std::wstring_view(path).substr(0, length)));
+        }
+        path.resize(length);  // the size asked for, NUL included
     }
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 CWString Win32VolumePlatform::GetUserSidText() {

@@ -13,8 +13,7 @@ class Win32VolumePlatform final : public VolumePlatform {
 public:
     Win32VolumePlatform();
 
-    bool GetFileSystemName(const CWString& rootPath, CWString& name) override;
-    bool GetVolumeSerialNumber(const CWString& rootPath, std::uint32_t& serial) override;
+    bool QueryVolumeInformation(const CWString& rootPath, VolumeInformation& information) override;
     unsigned QueryDriveType(const CWString& rootPath) override;
     PlatformHandle OpenVolume(const CWString& devicePath) override;
     void CloseVolume(PlatformHandle volume) override;
@@ -25,13 +24,16 @@ public:
     bool HasOpenByIdCalls() override;
     std::int32_t QueryNameById(PlatformHandle volume, std::uint32_t desiredAccess,
                                std::uint64_t fileId, void* buffer, std::uint32_t size) override;
-    std::uint64_t GetFileId(const CWString& path) override;
-    bool IsDirectory(const CWString& path) override;
+    CWString FullPathName(const CWString& path) override;
+    bool IdentifyFile(const CWString& path, FileIdentity& identity) override;
     CWString GetUserSidText() override;
     std::int64_t CurrentUnixSeconds() override;
 
 private:
     void ChooseOpenByIdBase(VolumeHandles& volume, const CWString& devicePath);
+    // GetFinalPathNameByHandleW(VOLUME_NAME_DOS) of an open handle, whatever its length;
+    // empty when the call fails (openedPath where Wine cannot name a long path).
+    static CWString FinalPathOf(void* file, const CWString& openedPath);
     std::int32_t QueryNameRelativeTo(void* base, std::uint32_t desiredAccess, std::uint64_t fileId,
                                      void* buffer, std::uint32_t size);
 
