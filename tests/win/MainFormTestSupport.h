@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ExecutableFacts.h"
@@ -125,6 +126,7 @@ private:
 // The simulated machine's platform as the window sees it, noting the existence checks
 // that touch a drive that is not fixed: on Windows such a check can stall the window on a
 // network drive or raise the system's "no disk" box on a removable drive without media.
+// A test may also run an action on the worker's thread before each journal read.
 class ProbedPlatform final : public ForwardingPlatform {
 public:
     explicit ProbedPlatform(SimPlatform& inner) : ForwardingPlatform(inner) {}
@@ -132,6 +134,29 @@ public:
     std::vector<std::string> ChecksOffFixedDrives() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return offFixed_;
+    }
+
+    // None: nothing runs.
+    void BeforeEachJournalRead(std::function<void()> action) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        beforeRead_ = std::move(action);
+    }
+
+    bool DeviceIoControl(PlatformHandle volume, std::uint32_t code, const void* in,
+                         std::uint32_t inSize, void* out, std::uint32_t outSize,
+                         std::uint32_t& returned) override {
+        if (code == ntfs::kFsctlReadUsnJournal) {
+            std::function<void()> action;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                action = beforeRead_;
+            }
+            if (action) {
+                action();
+            }
+        }
+        return ForwardingPlatform::DeviceIoControl(volume, code, in, inSize, out, outSize,
+                                                   returned);
     }
 
     bool IsDirectory(const CWString& path) override {
@@ -150,6 +175,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> offFixed_;
+    std::function<void()> beforeRead_;
 };
 
 // Holds modifier keys down for this thread (as GetKeyState reads them) while it lives.

@@ -7,6 +7,5 @@ void CVolWinCheckBox::SetChecked(bool checked) {
 }
 
 bool CVolWinCheckBox::IsChecked() const {
-    const HWND window = Handle();
-    return window != nullptr && SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return Handle() != nullptr && SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
