@@ -4,7 +4,7 @@
 #include <objbase.h>
 #include <ole2.h>
 
-#include <algorithm>
+#include <utility>
 
 #include "app/UnhandledErrorGuard.h"
 #include "runtime/forms/DisplayScale.h"
@@ -56,7 +56,7 @@ double ReadDisplayScale() {
             dpi = static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY));
         }
     }
-    return std::max(1.0, dpi / 96.0);
+    return ScaleOfDotsPerInch(dpi);
 }
 
 }  // namespace

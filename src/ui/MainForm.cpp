@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <utility>
+
 #include "engine/WatchedDirectory.h"
 #include "report/ChangeLine.h"
 #include "report/RefusalText.h"
@@ -30,18 +32,30 @@ constexpr Place kDirectoryLabel{37, 382, 64, 24, 109};
 constexpr Place kStopButton{461, 446, 80, 32, 110};
 constexpr Place kLogEdit{6, 6, 583, 368, 111};
 constexpr Place kStartButton{257, 446, 80, 32, 112};
+constexpr Place kPlaces[] = {kRenameCheck,    kModifyCheck, kDeleteCheck,  kKindsLabel,
+                             kCreateCheck,    kClearButton, kBrowseButton, kDirectoryEdit,
+                             kDirectoryLabel, kStopButton,  kLogEdit,      kStartButton};
 
 constexpr char16_t kEmptyDirectory[] = u"先选择路径再开始";
 constexpr char16_t kMissingDirectory[] = u"所选目录不存在，请重新选择";
 constexpr char16_t kRefused[] = u"无法开始监控：";
 constexpr char16_t kWarningCaption[] = u"信息:";
 // Posted by a worker whose watch ended by itself, for the window's thread.
-constexpr UINT kMsgWatchEnded = WM_APP + 1;
+constexpr UINT kMsgWatchEnded = MainForm::kLinesQueued + 1;
 constexpr char16_t kBrowseTitle[] = u"选择监控的目录";
 
-void CreateAt(CVolWinControl& control, CVolWinContainer* parent, const Place& p) {
-    control.Create(parent, ScaleToDisplay(p.x), ScaleToDisplay(p.y), ScaleToDisplay(p.width),
-                   ScaleToDisplay(p.height), p.id);
+void CreateAt(CVolWinControl& control, CVolWinContainer* parent, const Place& p, double scale) {
+    control.Create(parent, ScaleBy(p.x, scale), ScaleBy(p.y, scale), ScaleBy(p.width, scale),
+                   ScaleBy(p.height, scale), p.id);
+}
+
+const Place* PlaceOf(int id) {
+    for (const Place& place : kPlaces) {
+        if (static_cast<int>(place.id) == id) {
+            return &place;
+        }
+    }
+    return nullptr;
 }
 
 // Trailing spaces are no part of a path, as Windows reads one: "C:\data " is C:\data.
@@ -64,7 +78,14 @@ std::u16string Text(const CWString& text) {
 }  // namespace
 
 MainForm::MainForm(VolumePlatform& platformToUse)
-    : monitor(platformToUse),
+    : lines(kLogLineLimit,
+            [this] {
+                // A worker's post: it never waits for the window's thread. A window on
+                // its way out drops the post, which is harmless.
+                const HWND window = formWindow.load();
+                return window != nullptr && PostMessageW(window, kLinesQueued, 0, 0) != FALSE;
+            }),
+      monitor(platformToUse),
       eventHandle(new CVolEventObjectPointer(this)),
       platform(platformToUse) {
     SetCaption(CWConstString(kTitle));
@@ -79,18 +100,24 @@ MainForm::MainForm(VolumePlatform& platformToUse)
 }
 
 MainForm::~MainForm() {
-    // End every watch first, serving what the workers may still be sending: no handler is
-    // then in progress, and the receiver's teardown cannot wait on a blocked worker.
+    // End every watch first: no handler is then in progress, and none queues a line into a
+    // queue on its way out.
     monitor.Reset();
     eventHandle->TearDown();
 }
 
 int MainForm::ClientWidth() const {
-    return ScaleToDisplay(kClientWidth);
+    return ScaleBy(kClientWidth, Scale());
 }
 
 int MainForm::ClientHeight() const {
-    return ScaleToDisplay(kClientHeight);
+    return ScaleBy(kClientHeight, Scale());
+}
+
+std::array<CVolWinControl*, 12> MainForm::Controls() {
+    return {&renameCheck,    &modifyCheck, &deleteCheck,  &kindsLabel,
+            &createCheck,    &clearButton, &browseButton, &directoryEdit,
+            &directoryLabel, &stopButton,  &logEdit,      &startButton};
 }
 
 void MainForm::BindButtonEvents() {
@@ -101,15 +128,17 @@ void MainForm::BindButtonEvents() {
 }
 
 void MainForm::CreateChildren() {
+    lines.Open();
     BindButtonEvents();
-    auto checkBox = [this](CVolWinCheckBox& box, const char16_t* caption, const Place& place) {
+    const double scale = Scale();
+    auto checkBox = [&](CVolWinCheckBox& box, const char16_t* caption, const Place& place) {
         box.SetCaption(CWConstString(caption));
-        CreateAt(box, this, place);
+        CreateAt(box, this, place, scale);
         box.SetChecked();
     };
-    auto other = [this](CVolWinControl& control, const char16_t* caption, const Place& place) {
+    auto other = [&](CVolWinControl& control, const char16_t* caption, const Place& place) {
         control.SetCaption(CWConstString(caption));
-        CreateAt(control, this, place);
+        CreateAt(control, this, place, scale);
     };
     checkBox(renameCheck, u"修改名称", kRenameCheck);
     checkBox(modifyCheck, u"修改内容", kModifyCheck);
@@ -124,25 +153,16 @@ void MainForm::CreateChildren() {
     other(stopButton, u"停止", kStopButton);
     logEdit.SetMultiLine(true);
     logEdit.SetScrollBars(3);
-    CreateAt(logEdit, this, kLogEdit);
+    CreateAt(logEdit, this, kLogEdit, scale);
     other(startButton, u"开始", kStartButton);
-
-    renameGate = renameCheck.Handle();
-    modifyGate = modifyCheck.Handle();
-    deleteGate = deleteCheck.Handle();
-    createGate = createCheck.Handle();
-    logWindow = logEdit.Handle();
     formWindow = Handle();
 }
 
 void MainForm::OnWindowDestroy() {
-    // The children go after the form: from now on the workers find no window to send to.
-    renameGate = nullptr;
-    modifyGate = nullptr;
-    deleteGate = nullptr;
-    createGate = nullptr;
-    logWindow = nullptr;
+    // The children go after the form: from now on no line is kept for them, and the workers
+    // find no window to post to.
     formWindow = nullptr;
+    lines.Close();
     removalNotice = RemovalNotice();
     CVolWinForm::OnWindowDestroy();
 }
@@ -156,8 +176,45 @@ int MainForm::OnWindowMessage(WindowMessage& message) {
             RemovalAsked(message.wParam, message.lParam);
             message.result = TRUE;  // the removal may go on: nothing here holds the device
             return 1;
+        case kLinesQueued:
+            AppendQueuedLines();
+            message.result = 0;
+            return 1;
+        case WM_TIMER:
+            if (message.wParam != kLineTimer) {
+                break;
+            }
+            AppendQueuedLines();
+            message.result = 0;
+            return 1;
+        case WM_DPICHANGED:
+            if (message.lParam == 0) {
+                break;
+            }
+            ChangeResolution(HIWORD(message.wParam),
+                             *reinterpret_cast<const RECT*>(message.lParam));
+            message.result = 0;
+            return 1;
         default:
-            return CVolWinForm::OnWindowMessage(message);
+            break;
+    }
+    return CVolWinForm::OnWindowMessage(message);
+}
+
+// As at the start: the layout at the new resolution's scale, and fonts of 9 points there.
+void MainForm::ChangeResolution(int dotsPerInch, const RECT& suggested) {
+    movedScale = ScaleOfDotsPerInch(static_cast<unsigned>(dotsPerInch));
+    const double scale = *movedScale;
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (CVolWinControl* control : Controls()) {
+        control->SetFontResolution(dotsPerInch);
+        const HWND window = control->Handle();
+        if (const Place* place = PlaceOf(GetDlgCtrlID(window)); place != nullptr) {
+            SetWindowPos(window, nullptr, ScaleBy(place->x, scale), ScaleBy(place->y, scale),
+                         ScaleBy(place->width, scale), ScaleBy(place->height, scale),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
 }
 
@@ -255,6 +312,7 @@ void MainForm::SwitchWatch(bool start) {
 }
 
 void MainForm::Clear() {
+    lines.TakeAll();  // lines that came before the click, not shown yet
     logEdit.SetCaption(CWString());
 }
 
@@ -344,34 +402,33 @@ void MainForm::Stop() {
     SetRunning(false);
 }
 
-bool MainForm::Wanted(const std::atomic<HWND>& gate) const {
-    const HWND box = gate.load();
-    return box != nullptr && SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void MainForm::Show(void* source, const std::atomic<HWND>& gate, const FileChange& change) {
-    if (source == &monitor && Wanted(gate)) {
-        AppendLogLine(change);
+void MainForm::Show(void* source, const CVolWinCheckBox& box, const FileChange& change) {
+    if (source == &monitor && box.IsChecked()) {
+        QueueLine(change);
     }
 }
 
-void MainForm::AppendLogLine(const FileChange& change) {
-    const std::u16string line = ChangeLine(TimeOfDayText(Now()).View(), change) + u"\r\n";
-    const HWND box = logWindow.load();
-    if (box == nullptr) {
+void MainForm::QueueLine(const FileChange& change) {
+    lines.Give(ChangeLine(TimeOfDayText(Now()).View(), change));
+}
+
+// A turn of lines, then the next turn on a timer while lines keep coming: posted messages
+// come before input and painting, and a stream of them would leave the window deaf and
+// unpainted. The timer's message comes after both.
+void MainForm::AppendQueuedLines() {
+    std::deque<std::u16string> turn = lines.TakeTurn(kLinesPerTurn);
+    if (turn.empty()) {
+        KillTimer(Handle(), kLineTimer);
         return;
     }
-    // The length alone, not a copy of the whole log for every line.
-    const LRESULT end = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageW(box, EM_SCROLLCARET, 0, 0);
-    SendMessageW(box, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(Wide(line.c_str())));
+    logWriter.Append(logEdit.Handle(), turn);
+    SetTimer(Handle(), kLineTimer, kLineTurnMs, nullptr);
 }
 
 int MainForm::OnFileCreated(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
                             CWString& dir) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->createGate,
+    self->Show(source, self->createCheck,
                {.kind = ChangeKind::Created, .name = Text(name), .dir = Text(dir)});
     return 0;
 }
@@ -379,7 +436,7 @@ int MainForm::OnFileCreated(void* receiver, void* source, std::uint32_t, CWStrin
 int MainForm::OnFileDeleted(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
                             CWString& dir) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->deleteGate,
+    self->Show(source, self->deleteCheck,
                {.kind = ChangeKind::Deleted, .name = Text(name), .dir = Text(dir)});
     return 0;
 }
@@ -387,7 +444,7 @@ int MainForm::OnFileDeleted(void* receiver, void* source, std::uint32_t, CWStrin
 int MainForm::OnFileContentChanged(void* receiver, void* source, std::uint32_t, CWString&,
                                    CWString& name, CWString& dir) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->modifyGate,
+    self->Show(source, self->modifyCheck,
                {.kind = ChangeKind::ContentChanged, .name = Text(name), .dir = Text(dir)});
     return 0;
 }
@@ -395,7 +452,7 @@ int MainForm::OnFileContentChanged(void* receiver, void* source, std::uint32_t, 
 int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWString&,
                             CWString& oldName, CWString& newName, CWString& dir) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->renameGate,
+    self->Show(source, self->renameCheck,
                {.kind = ChangeKind::Renamed,
                 .name = Text(newName),
                 .dir = Text(dir),
@@ -406,7 +463,7 @@ int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWStrin
 int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWString&,
                              CWString& oldName, CWString& oldDir, CWString& newPath) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->deleteGate,
+    self->Show(source, self->deleteCheck,
                {.kind = ChangeKind::Recycled,
                 .oldName = Text(oldName),
                 .oldDir = Text(oldDir),
@@ -417,7 +474,7 @@ int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWStri
 int MainForm::OnFileMoved(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
                           CWString& newName, CWString& oldDir, CWString& newDir) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->renameGate,
+    self->Show(source, self->renameCheck,
                {.kind = ChangeKind::Moved,
                 .name = Text(newName),
                 .dir = Text(newDir),
@@ -430,11 +487,11 @@ int MainForm::OnJournalGap(void* receiver, void* source, std::uint32_t, CWString
                            int reason, std::int64_t firstLostUsn, std::int64_t resumeUsn) {
     MainForm* self = FormOf(receiver);
     if (source == &self->monitor) {
-        self->AppendLogLine({.kind = ChangeKind::Gap,
-                             .dir = Text(root),
-                             .why = reason,
-                             .firstLostUsn = firstLostUsn,
-                             .resumeUsn = resumeUsn});
+        self->QueueLine({.kind = ChangeKind::Gap,
+                         .dir = Text(root),
+                         .why = reason,
+                         .firstLostUsn = firstLostUsn,
+                         .resumeUsn = resumeUsn});
     }
     return 0;
 }
@@ -443,7 +500,7 @@ int MainForm::OnWatchEnded(void* receiver, void* source, std::uint32_t, CWString
                            int reason) {
     MainForm* self = FormOf(receiver);
     if (source == &self->monitor) {
-        self->AppendLogLine({.kind = ChangeKind::Ended, .dir = Text(root), .why = reason});
+        self->QueueLine({.kind = ChangeKind::Ended, .dir = Text(root), .why = reason});
         if (const HWND form = self->formWindow.load()) {
             PostMessageW(form, kMsgWatchEnded, 0, 0);
         }

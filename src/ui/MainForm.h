@@ -2,34 +2,55 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
 
 #include "engine/VolumePlatform.h"
 #include "monitor/FileChangeMonitor.h"
 #include "report/FileChange.h"
 #include "runtime/events/CVolEventObjectPointer.h"
+#include "runtime/events/HandOverQueue.h"
 #include "runtime/forms/CVolWinButton.h"
 #include "runtime/forms/CVolWinCheckBox.h"
 #include "runtime/forms/CVolWinEdit.h"
 #include "runtime/forms/CVolWinForm.h"
 #include "runtime/forms/CVolWinLabel.h"
+#include "runtime/forms/DisplayScale.h"
 #include "runtime/text/CWString.h"
 #include "runtime/win32/RemovalNotice.h"
+#include "ui/LogBoxWriter.h"
 
 // The program's one window: the directory to watch, the kinds of change to show, start,
 // stop and clear, and the information box with one line per change.
 //
 // Threads: clicks run on the window's thread; the change handlers run on the watched
-// volume's worker thread and reach the controls only through sent messages, which the
-// window's thread carries out (also while it waits in a stop, which serves them). The
-// window handles those handlers use are kept apart and cleared when the window goes, so
-// that no line is appended after it is gone.
+// volume's worker thread. A handler reads its check box's state from the copy the box
+// keeps, builds the line and queues it, and never waits for the window's thread: the
+// first line of a batch posts kLinesQueued, on which the window's thread appends the
+// lines queued, in the order they came, in turns on a timer while they keep coming. The queue is
+// closed when the window goes, so that no line is appended after it is gone; it outlives the
+// watches, which end first.
 class MainForm : public CVolWinForm {
 public:
     static constexpr int kClientWidth = 598;
     static constexpr int kClientHeight = 494;
     static constexpr char16_t kTitle[] = u"砚舟文件动态监控  https://yanzhou.example/file-monitor";
+    // The information box keeps the newest lines: past kLogLineLimit the oldest go, down
+    // to kLogLineLimit - kLogTrimBlock.
+    static constexpr std::size_t kLogLineLimit = 200000;
+    static constexpr std::size_t kLogTrimBlock = 20000;
+    // The most lines the window's thread appends in one turn, and the pause between turns
+    // while lines keep coming (its timer's id).
+    static constexpr std::size_t kLinesPerTurn = 5000;
+    static constexpr UINT kLineTurnMs = 40;
+    static constexpr UINT_PTR kLineTimer = 1;
+    // Posted to the window when lines wait in the queue.
+    static constexpr UINT kLinesQueued = WM_APP + 1;
 
     // Watches volumes through `platform` (the real volumes, or a simulated machine).
     explicit MainForm(VolumePlatform& platform);
@@ -92,11 +113,30 @@ private:
     void ShowWarning(const char16_t* text);
     void ShowRefusal(OpenRefusal refusal);
     void SetRunning(bool running);
-    // Whether a line of the kind its gate lets through is wanted now (read afresh each time).
-    bool Wanted(const std::atomic<HWND>& gate) const;
-    // The change's line, when it comes from this window's monitor and its box is ticked.
-    void Show(void* source, const std::atomic<HWND>& gate, const FileChange& change);
-    void AppendLogLine(const FileChange& change);
+    // The change's line, when it comes from this window's monitor and its box is ticked as
+    // the change arrives. Any thread.
+    void Show(void* source, const CVolWinCheckBox& box, const FileChange& change);
+    // Queues the change's line for the information box, whatever the boxes say (the notices
+    // come this way). Any thread.
+    void QueueLine(const FileChange& change);
+    // The window's thread: appends a turn of the lines queued.
+    void AppendQueuedLines();
+    // The window's thread: lays the window and its controls out again at another
+    // resolution, in the rectangle the system suggests.
+    void ChangeResolution(int dotsPerInch, const RECT& suggested);
+    // The scale the window is laid out at: the display's, until the window moves to a
+    // monitor of another resolution.
+    double Scale() const { return movedScale.value_or(DisplayScale); }
+    // The twelve controls in creation order.
+    std::array<CVolWinControl*, 12> Controls();
+
+    // The window the workers post to, none once it is going.
+    std::atomic<HWND> formWindow{nullptr};
+    // Lines on their way from the workers to the information box. Constructed before the
+    // monitor, so that it outlives every watch.
+    HandOverQueue<std::u16string> lines;
+    LogBoxWriter logWriter{kLogLineLimit, kLogTrimBlock};
+    std::optional<double> movedScale;
 
     // Controls in creation order, which is also the tab order.
     CVolWinCheckBox renameCheck;
@@ -119,15 +159,6 @@ private:
     // automation tool's click is one: a second start or stop inside the first would free
     // the engine the first still works on.
     bool switchingWatch = false;
-
     // Tells the window before the watched volume's device is removed, while a watch runs.
     RemovalNotice removalNotice;
-
-    // The windows the worker threads send to, none once the form's window is going.
-    std::atomic<HWND> renameGate{nullptr};
-    std::atomic<HWND> modifyGate{nullptr};
-    std::atomic<HWND> deleteGate{nullptr};
-    std::atomic<HWND> createGate{nullptr};
-    std::atomic<HWND> logWindow{nullptr};
-    std::atomic<HWND> formWindow{nullptr};
 };

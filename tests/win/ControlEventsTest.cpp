@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -77,6 +78,53 @@ TEST_F(ControlEvents, ACheckBoxChangesItsStateBeforeTheEvent) {
     SendMessageW(form.check.Handle(), BM_CLICK, 0, 0);
     EXPECT_EQ(statesSeen, (std::vector<bool>{false, true}));
     EXPECT_EQ(recorder.sources[0], &form.check);
+}
+
+// A change handler on a worker thread reads a check box while the window's thread may be
+// waiting for that worker: the state must come without a message to the window's thread,
+// and be the box's, whichever way it changed.
+TEST_F(ControlEvents, ACheckBoxsStateIsReadOnAnyThreadWithoutAMessageToItsWindow) {
+    struct CheckQuestions : IWindowProcFilter {
+        std::atomic<int> asked{0};
+        bool FilterMessage(HWND, UINT message, WPARAM, LPARAM, LRESULT*) override {
+            asked += message == BM_GETCHECK ? 1 : 0;
+            return false;
+        }
+    } questions;
+    const HWND box = form.check.Handle();
+    const struct {
+        const char* way;
+        std::function<void()> change;
+    } changes[] = {
+        {"click", [&] { SendMessageW(box, BM_CLICK, 0, 0); }},
+        {"set by the program", [&] { form.check.SetChecked(!form.check.IsChecked()); }},
+        {"sent from another thread",
+         [&] {
+             const WPARAM state =
+                 SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+             RunOnWorkerServingMessages([&] { SendMessageW(box, BM_SETCHECK, state, 0); });
+         }},
+        {"space key",
+         [&] {
+             SendMessageW(box, WM_KEYDOWN, VK_SPACE, 0);
+             SendMessageW(box, WM_KEYUP, VK_SPACE, 0xC0000001);
+         }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.way);
+        for (int round = 0; round < 2; ++round) {  // each way both ticks and clears
+            const bool before = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            change.change();
+            const bool now = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            ASSERT_NE(now, before);
+            form.check.NativeWindow().Filters().Add(&questions);
+            bool read = before;
+            RunOnWorkerServingMessages([&] { read = form.check.IsChecked(); });
+            form.check.NativeWindow().Filters().Remove(&questions);
+            EXPECT_EQ(read, now);
+            EXPECT_EQ(questions.asked, 0);
+        }
+    }
 }
 
 TEST_F(ControlEvents, TypingRaisesTextChanged) {

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/win32/ScopedResource.h"
 #include "runtime/text/Utf8.h"
+#include "runtime/win32/ScopedResource.h"
 
 namespace {
 

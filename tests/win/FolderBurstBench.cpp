@@ -194,6 +194,10 @@ int Run(std::size_t count, bool withWindow, std::optional<std::u16string> given)
                     journal.Count(), lines());
         return 1;
     }
+    if (form && !made.empty()) {
+        std::printf("the window's moment as a ratio to the journal's: %.2f\n",
+                    Seconds(*inWindow - start) / Seconds(*inJournal - start));
+    }
     if (form) {
         DestroyWindow(form->Handle());
     }

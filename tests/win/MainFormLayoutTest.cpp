@@ -194,6 +194,50 @@ TEST_P(MainFormLayout, EnterAndCharactersAreLeftToTheFocusedControl) {
 
 INSTANTIATE_TEST_SUITE_P(Scales, MainFormLayout, ::testing::Values(1.0, 1.25, 1.5));
 
+// Moved to monitors of other resolutions, the window takes the rectangle the system
+// suggests and lays its controls out at the new scale with fonts of 9 points there, as it
+// would have at the start; back at 96 dots per inch it is as it began.
+TEST(MainFormResolution, ADpiChangeLaysTheWindowOutAgainAtTheNewScale) {
+    forms_test::ScaleGuard scale(1.0);
+    Machine machine;
+    MainForm form(machine.probe);
+    ASSERT_TRUE(form.CreateTopLevel());
+    const HWND window = form.Handle();
+    for (const int dotsPerInch : {144, 120, 96}) {
+        SCOPED_TRACE(dotsPerInch);
+        const double factor = dotsPerInch / 96.0;
+        const auto scaled = [&](int v) { return static_cast<int>(v * factor + 0.5); };
+        RECT suggested{40, 30, 40 + scaled(598) + 20, 30 + scaled(494) + 40};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dotsPerInch, dotsPerInch),
+                     reinterpret_cast<LPARAM>(&suggested));
+        RECT outer{};
+        GetWindowRect(window, &outer);
+        EXPECT_EQ(outer.left, suggested.left);
+        EXPECT_EQ(outer.top, suggested.top);
+        EXPECT_EQ(outer.right, suggested.right);
+        EXPECT_EQ(outer.bottom, suggested.bottom);
+        EXPECT_EQ(form.ClientWidth(), scaled(598));
+        EXPECT_EQ(form.ClientHeight(), scaled(494));
+        for (const ControlSpec& c : kControls) {
+            SCOPED_TRACE(c.id);
+            const HWND control = GetDlgItem(window, c.id);
+            RECT r{};
+            GetWindowRect(control, &r);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ(r.left, scaled(c.x));
+            EXPECT_EQ(r.top, scaled(c.y));
+            EXPECT_EQ(r.right - r.left, scaled(c.width));
+            EXPECT_EQ(r.bottom - r.top, scaled(c.height));
+            LOGFONTW font{};
+            ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)),
+                                 sizeof font, &font),
+                      0);
+            EXPECT_EQ(font.lfHeight, -(dotsPerInch * 9 / 72));
+        }
+    }
+    DestroyWindow(window);
+}
+
 TEST(MainFormLayoutExamples, At144DotsPerInchTheDesignedExamplesHold) {
     forms_test::ScaleGuard scale(1.5);
     Machine machine;

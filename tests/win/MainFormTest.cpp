@@ -434,6 +434,202 @@ INSTANTIATE_TEST_SUITE_P(
                   "[彻底删除] C:\\data\\sub\\r.txt", "[移到回收站] C:\\data\\a.txt"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The ways a box changes its state: a click, a state sent from another thread (as an
+// automation tool sets it), the space key.
+struct BoxChange {
+    const char* name;
+    void (*tick)(HWND box, bool ticked);
+};
+
+void PrintTo(const BoxChange& c, std::ostream* out) {
+    *out << c.name;
+}
+
+void ClickTo(HWND box, bool ticked) {
+    if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != ticked) {
+        SendMessageW(box, BM_CLICK, 0, 0);
+    }
+}
+
+void SendFromAnotherThread(HWND box, bool ticked) {
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        SendMessageW(box, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    sender.join();
+}
+
+void PressSpaceTo(HWND box, bool ticked) {
+    if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != ticked) {
+        SendMessageW(box, WM_KEYDOWN, VK_SPACE, 0);
+        SendMessageW(box, WM_KEYUP, VK_SPACE, 0xC0000001);
+    }
+}
+
+class BoxChanges : public MainFormTest, public ::testing::WithParamInterface<BoxChange> {};
+
+// Bursts of new files, each written, while the boxes change between them: every line in
+// the order its change came, shown as its box stood when the change arrived. The last
+// change of each burst is of a kind still shown, so its line tells that the worker has
+// handled the whole burst before a box changes again.
+TEST_P(BoxChanges, LinesOfBurstsBetweenBoxChangesComeInOrderAsTheirBoxesSaidOnArrival) {
+    ASSERT_EQ(StartWith(u"C:\\data\\"), "");
+    const HWND create = form->CreateCheck().Handle();
+    const HWND modify = form->ModifyCheck().Handle();
+    std::vector<std::string> expected;
+    const auto burst = [&](char letter, bool createShown, bool modifyShown) {
+        for (int i = 0; i < 20; ++i) {
+            const std::string name = letter + std::to_string(i) + ".txt";
+            const auto made = machine.c.MakeFile(machine.data, FromUtf8(name), 10);
+            machine.c.Write(made, 0, 20);
+            if (createShown) {
+                expected.push_back("[新建文件] C:\\data\\" + name);
+            }
+            if (modifyShown) {
+                expected.push_back("[文件修改] C:\\data\\" + name);
+            }
+        }
+        EXPECT_EQ(Lines(expected.size()), expected);
+    };
+    burst('a', true, true);
+    GetParam().tick(create, false);
+    burst('b', false, true);
+    GetParam().tick(create, true);
+    GetParam().tick(modify, false);
+    burst('c', true, false);
+    // The last of burst c was a hidden write: a new file closes it.
+    machine.c.MakeFile(machine.data, u"end.txt");
+    expected.push_back("[新建文件] C:\\data\\end.txt");
+    EXPECT_EQ(Lines(expected.size()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BoxChanges,
+                         ::testing::Values(BoxChange{"click", ClickTo},
+                                           BoxChange{"sent_from_another_thread",
+                                                     SendFromAnotherThread},
+                                           BoxChange{"space_key", PressSpaceTo}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What the user sees of the information box.
+struct BoxView {
+    DWORD start = 0;
+    DWORD end = 0;
+    LRESULT firstLine = 0;
+    int horizontal = 0;
+    bool caretAtStart = false;
+};
+
+BoxView ViewOf(HWND box) {
+    BoxView view;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&view.start),
+                 reinterpret_cast<LPARAM>(&view.end));
+    view.firstLine = SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0);
+    view.horizontal = GetScrollPos(box, SB_HORZ);
+    POINT caret{};
+    GetCaretPos(&caret);
+    const LRESULT at = SendMessageW(box, EM_POSFROMCHAR, view.start, 0);
+    view.caretAtStart =
+        caret.x == static_cast<short>(LOWORD(at)) && caret.y == static_cast<short>(HIWORD(at));
+    return view;
+}
+
+bool LastLineInView(HWND box) {
+    RECT format{};
+    SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    // The start of the last line with text: the one before the empty line after the break.
+    const LRESULT last = SendMessageW(box, EM_GETLINECOUNT, 0, 0) - 2;
+    const LRESULT at =
+        SendMessageW(box, EM_POSFROMCHAR, SendMessageW(box, EM_LINEINDEX, last, 0), 0);
+    const int y = static_cast<short>(HIWORD(at));
+    return at != -1 && y >= format.top && y < format.bottom;
+}
+
+TEST_F(MainFormTest, TheViewFollowsNewLinesWhileTheCaretIsAtTheEnd) {
+    ASSERT_EQ(StartWith(u"C:\\data\\"), "");
+    const HWND box = form->LogEdit().Handle();
+    for (int i = 0; i < 80; ++i) {
+        machine.c.MakeFile(machine.data, u"f" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(80).size(), 80u);
+    EXPECT_GT(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_TRUE(LastLineInView(box));
+    const LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    EXPECT_EQ(SendMessageW(box, EM_GETSEL, 0, 0), MAKELONG(length, length));
+}
+
+// A user reading earlier lines: a selection made backwards, the view scrolled up and to
+// the right. Lines keep arriving below; nothing moves. Back at the end, the view follows
+// again.
+TEST_F(MainFormTest, AUsersSelectionAndScrollPositionStayWhileLinesArriveBelow) {
+    ASSERT_EQ(StartWith(u"C:\\data\\"), "");
+    const HWND box = form->LogEdit().Handle();
+    const std::u16string longName(150, u'n');
+    machine.c.MakeFile(machine.data, longName + u".txt");
+    for (int i = 0; i < 80; ++i) {
+        machine.c.MakeFile(machine.data, u"f" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(81).size(), 81u);
+    SetForegroundWindow(form->Handle());
+    SetFocus(box);
+    const LRESULT from = SendMessageW(box, EM_LINEINDEX, 10, 0);
+    SendMessageW(box, EM_SETSEL, from + 30, from + 5);  // the caret at the start
+    SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(box, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 3), 0);
+    SendMessageW(box, WM_HSCROLL, SB_PAGERIGHT, 0);
+    const BoxView before = ViewOf(box);
+    ASSERT_EQ(before.firstLine, 3);
+    ASSERT_GT(before.horizontal, 0);
+    ASSERT_TRUE(before.caretAtStart);
+
+    for (int i = 0; i < 60; ++i) {
+        machine.c.MakeFile(machine.data, u"g" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(141).size(), 141u);
+    const BoxView after = ViewOf(box);
+    EXPECT_EQ(after.start, before.start);
+    EXPECT_EQ(after.end, before.end);
+    EXPECT_EQ(after.firstLine, before.firstLine);
+    EXPECT_EQ(after.horizontal, before.horizontal);
+    EXPECT_TRUE(after.caretAtStart);
+
+    // Ctrl+End: the caret at the end, the last line in view.
+    const LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(box, EM_SETSEL, length, length);
+    SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    for (int i = 0; i < 60; ++i) {
+        machine.c.MakeFile(machine.data, u"h" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(201).size(), 201u);
+    EXPECT_TRUE(LastLineInView(box));
+}
+
+// Scrolled up with the caret at the end: the view stays, the caret stays at the end, and
+// the view follows again once the user scrolls back down.
+TEST_F(MainFormTest, ACaretAtTheEndStaysThereWhileTheUserLooksAtEarlierLines) {
+    ASSERT_EQ(StartWith(u"C:\\data\\"), "");
+    const HWND box = form->LogEdit().Handle();
+    for (int i = 0; i < 80; ++i) {
+        machine.c.MakeFile(machine.data, u"f" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(80).size(), 80u);
+    SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
+    for (int i = 0; i < 20; ++i) {
+        machine.c.MakeFile(machine.data, u"g" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(100).size(), 100u);
+    EXPECT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    const LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    EXPECT_EQ(SendMessageW(box, EM_GETSEL, 0, 0), MAKELONG(length, length));
+    SendMessageW(box, WM_VSCROLL, SB_BOTTOM, 0);
+    for (int i = 0; i < 20; ++i) {
+        machine.c.MakeFile(machine.data, u"h" + FromUtf8(std::to_string(i)) + u".txt");
+    }
+    ASSERT_EQ(Lines(120).size(), 120u);
+    EXPECT_TRUE(LastLineInView(box));
+}
+
 TEST_F(MainFormTest, ClearWhileRunningStartsAFreshFirstLine) {
     ASSERT_EQ(StartWith(u"C:\\data\\"), "");
     machine.c.MakeFile(machine.data, u"one.txt");
@@ -500,9 +696,9 @@ private:
 };
 
 // Automation tools click with a sent BM_CLICK. A stop waits for the worker while serving
-// sent messages, so such a click can run inside the stop: it must do nothing there. The
-// click is sent when the worker hands over a line during the stop, and that line is held
-// until the click waits in the queue, so that the stop's wait serves it.
+// sent messages, so such a click can run inside the stop: it must do nothing there. Once
+// the stop has begun, the worker's next journal read sends the click and waits for it,
+// which only the stop's wait can serve.
 TEST_F(MainFormTest, AStopClickSentFromAnotherThreadWhileTheStopWaitsDoesNothing) {
     machine.platform.Clock().FollowSystemClock(true);
     std::atomic<bool> producing{true};
@@ -512,47 +708,27 @@ TEST_F(MainFormTest, AStopClickSentFromAnotherThreadWhileTheStopWaitsDoesNothing
         }
     });
     const HWND stopWindow = form->StopButton().Handle();
-    const HANDLE go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    std::atomic<bool> ending{false};
-    std::atomic<int> served{0};
-    std::thread clicker([&] {
-        while (WaitForSingleObject(go, INFINITE) == WAIT_OBJECT_0 && !ending) {
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> clickSent{false};
+    machine.reads.BeforeEachJournalRead([&] {
+        if (stopping && !clickSent.exchange(true)) {
             SendMessageW(stopWindow, BM_CLICK, 0, 0);
-            ++served;
         }
     });
-
-    bool stopping = false;
-    bool clickSent = false;
     int clicksInStop = 0;
-    BeforeMessage line(EM_REPLACESEL, [&] {
-        if (!stopping || clickSent) {
-            return;
-        }
-        clickSent = true;
-        SetEvent(go);
-        const auto end = std::chrono::steady_clock::now() + 5s;
-        while ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0 &&
-               std::chrono::steady_clock::now() < end) {
-            Sleep(1);
-        }
-    });
     BeforeMessage click(BM_CLICK, [&] { clicksInStop += stopping ? 1 : 0; });
-    form->LogEdit().NativeWindow().Filters().Add(&line);
     form->StopButton().NativeWindow().Filters().Add(&click);
 
     form->DirectoryEdit().SetCaption(CWString(u"C:\\data"));
     int rounds = 0;
-    int sent = 0;
-    // The worker is mostly handing over lines; a round whose stop found it between two
-    // lines is run again.
+    // The stop may find the worker past its last read; such a round is run again.
     for (; rounds < 20 && clicksInStop < 2; ++rounds) {
         Click(form->StartButton());
         if (!Running()) {
             ADD_FAILURE() << "no start in round " << rounds;
             break;
         }
-        // The worker hands over lines once it has read past the journal's older records.
+        // The worker reads on once it has read past the journal's older records.
         const std::size_t before = Log().size();
         PumpUntil([&] { return Log().size() > before; });
         clicksInStop = 0;
@@ -560,24 +736,17 @@ TEST_F(MainFormTest, AStopClickSentFromAnotherThreadWhileTheStopWaitsDoesNothing
         stopping = true;
         Click(form->StopButton());
         stopping = false;
-        if (clickSent) {
-            ++sent;
-            PumpUntil([&] { return served == sent; });  // a click that came late runs here
-        }
         if (!Idle() || form->Monitor().IsWatching(u'C')) {
             ADD_FAILURE() << "not stopped in round " << rounds;
             break;
         }
     }
-    form->LogEdit().NativeWindow().Filters().Remove(&line);
+    machine.reads.BeforeEachJournalRead(nullptr);
     form->StopButton().NativeWindow().Filters().Remove(&click);
-    ending = true;
-    SetEvent(go);
-    clicker.join();
-    CloseHandle(go);
     producing = false;
     producer.join();
 
+    // The stop's own click and the one served inside it.
     EXPECT_EQ(clicksInStop, 2) << "no click ran inside a stop in " << rounds << " rounds";
     EXPECT_EQ(machine.platform.OpenVolumeCount(), 0u);
     // The window still starts and stops.
@@ -587,7 +756,10 @@ TEST_F(MainFormTest, AStopClickSentFromAnotherThreadWhileTheStopWaitsDoesNothing
     EXPECT_TRUE(Idle());
 }
 
-TEST_F(MainFormTest, ClosingTheWindowWhileLinesStreamEndsPromptly) {
+// Closed while lines stream in: the window goes promptly, no line reaches the box once the
+// window is being destroyed, and the worker, which reads on until the window's object
+// goes, finds nowhere to put its lines.
+TEST_F(MainFormTest, ClosingTheWindowWhileLinesStreamEndsPromptlyAndAppendsNothingAfter) {
     machine.platform.Clock().FollowSystemClock(true);
     std::atomic<bool> producing{true};
     std::thread producer([&] {
@@ -595,16 +767,34 @@ TEST_F(MainFormTest, ClosingTheWindowWhileLinesStreamEndsPromptly) {
             machine.c.MakeFile(machine.data, u"c" + FromUtf8(std::to_string(i)) + u".txt");
         }
     });
+    std::atomic<int> reads{0};
+    machine.reads.BeforeEachJournalRead([&] { ++reads; });
+    bool destroying = false;
+    int appendsWhileDestroying = 0;
+    BeforeMessage destroy(WM_DESTROY, [&] { destroying = true; });
+    BeforeMessage append(EM_REPLACESEL, [&] { appendsWhileDestroying += destroying ? 1 : 0; });
+    form->NativeWindow().Filters().Add(&destroy);
+    form->LogEdit().NativeWindow().Filters().Add(&append);
     form->DirectoryEdit().SetCaption(CWString(u"C:\\data"));
     Click(form->StartButton());
     ASSERT_TRUE(PumpUntil([&] { return Log().size() > 200; }));
-    const auto before = std::chrono::steady_clock::now();
+    auto before = std::chrono::steady_clock::now();
     PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
     PumpUntil([&] { return form->Handle() == nullptr; });
+    auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_EQ(form->LogEdit().Handle(), nullptr);
+    // The worker reads and hands over lines a while longer.
+    const int readsAtClose = reads;
+    PumpUntil([&] { return reads > readsAtClose + 3; });
+    before = std::chrono::steady_clock::now();
     form.reset();  // the watch ends with the window's object
-    const auto took = std::chrono::steady_clock::now() - before;
+    took += std::chrono::steady_clock::now() - before;
+    machine.reads.BeforeEachJournalRead(nullptr);
     producing = false;
     producer.join();
+    forms_test::PumpMessages();
+    EXPECT_TRUE(destroying);
+    EXPECT_EQ(appendsWhileDestroying, 0);
     EXPECT_LT(took, 2s);
     EXPECT_EQ(machine.platform.OpenVolumeCount(), 0u);
 }

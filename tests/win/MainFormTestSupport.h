@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ExecutableFacts.h"
@@ -25,6 +26,7 @@
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
 #include "support/FileSystemQueries.h"
+#include "support/JournalReadHook.h"
 #include "ui/MainForm.h"
 
 namespace main_form_test {
@@ -148,7 +150,8 @@ private:
 // drive with N:\data\. The window sees it through `probe`.
 struct Machine {
     SimPlatform platform;
-    FileSystemQueries probe{platform};
+    JournalReadHook reads{platform};
+    FileSystemQueries probe{reads};
     SimVolume& c = platform.AddDrive(u'C');
     SimVolume& d = platform.AddDrive(u'D');
     SimVolume& e = platform.AddDrive(u'E');

@@ -197,7 +197,7 @@ TEST_F(Painting, ButtonsCheckBoxesAndEditBoxesAnswerTheirReflectedColours) {
     };
     const auto& buttonNative = static_cast<const CVWnd_Button&>(form.button.NativeWindow());
     EXPECT_EQ(ask(WM_CTLCOLORBTN, form.button), buttonNative.BackBrush());
-    EXPECT_EQ(GetTextColor(canvas.Dc()), RGB(0, 0, 0));
+    EXPECT_EQ(GetTextColor(canvas.Dc()), GetSysColor(COLOR_BTNTEXT));
     EXPECT_EQ(GetBkColor(canvas.Dc()), GetSysColor(COLOR_BTNFACE));
     LOGBRUSH brush{};
     GetObjectW(buttonNative.BackBrush(), sizeof brush, &brush);
@@ -205,6 +205,10 @@ TEST_F(Painting, ButtonsCheckBoxesAndEditBoxesAnswerTheirReflectedColours) {
 
     const auto& checkNative = static_cast<const CVWnd_Button&>(form.check.NativeWindow());
     EXPECT_EQ(ask(WM_CTLCOLORSTATIC, form.check), checkNative.BackBrush());
+    EXPECT_EQ(GetTextColor(canvas.Dc()), GetSysColor(COLOR_BTNTEXT));
+    form.check.SetTextColour(kRed);
+    ask(WM_CTLCOLORSTATIC, form.check);
+    EXPECT_EQ(GetTextColor(canvas.Dc()), kRed);
 
     const auto& editNative = static_cast<const CVWnd_Edit&>(form.edit.NativeWindow());
     EXPECT_EQ(ask(WM_CTLCOLOREDIT, form.edit), editNative.BackBrush());

@@ -83,4 +83,68 @@ TEST(SystemColours, ButtonsAndCheckBoxesTakeTheNewButtonFaceAndFixedColoursStay)
     DestroyWindow(form.Handle());
 }
 
+// The text colour a control's parent answers for it, as the control asks before painting.
+COLORREF AnsweredTextColour(const CVolWinForm& form, const CVolWinControl& control) {
+    const HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, kGreen);
+    SendMessageW(form.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(control.Handle()));
+    const COLORREF colour = GetTextColor(dc);
+    DeleteDC(dc);
+    return colour;
+}
+
+// How many pixels of a colour the control paints.
+int PaintedPixelsOf(const CVolWinControl& control, COLORREF colour) {
+    RECT client{};
+    GetClientRect(control.Handle(), &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    SendMessageW(control.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    int count = 0;
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) {
+            count += GetPixel(dc, x, y) == colour ? 1 : 0;
+        }
+    }
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return count;
+}
+
+// A high-contrast theme: light text on a black button face. A check box's caption takes
+// the theme's button text, or it would vanish black on black; one given its own colour
+// keeps it.
+TEST(SystemColours, ACheckBoxCaptionTakesTheSystemsButtonTextAndAnOwnColourStays) {
+    SampleForm form;
+    ASSERT_TRUE(form.CreateTopLevel());
+    CVolWinCheckBox ownColour;
+    ownColour.SetCaption(CWString(u"删除"));
+    ASSERT_TRUE(ownColour.Create(&form, 0, 0, 80, 24, 150));
+    ownColour.SetTextColour(kRed);
+    constexpr COLORREF kYellow = RGB(255, 255, 0);
+    {
+        const SystemColourChange text(COLOR_BTNTEXT, kYellow);
+        const SystemColourChange face(COLOR_BTNFACE, RGB(0, 0, 0));
+        PumpMessages();
+        EXPECT_EQ(AnsweredTextColour(form, form.check), kYellow);
+        EXPECT_GT(PaintedPixelsOf(form.check, kYellow), 0);
+        EXPECT_EQ(AnsweredTextColour(form, ownColour), kRed);
+    }
+    PumpMessages();
+    EXPECT_EQ(AnsweredTextColour(form, form.check), GetSysColor(COLOR_BTNTEXT));
+    DestroyWindow(form.Handle());
+}
+
 }  // namespace

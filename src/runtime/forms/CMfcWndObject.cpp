@@ -1,5 +1,7 @@
 #include "runtime/forms/CMfcWndObject.h"
 
+#include <utility>
+
 #include "runtime/forms/ControlFont.h"
 
 CMfcWndObject::CMfcWndObject(std::unique_ptr<CVWnd> window) : window_(std::move(window)) {
@@ -11,6 +13,11 @@ HFONT CMfcWndObject::EnsureFont() {
         font_ = CreateControlFont();
     }
     return font_.Get();
+}
+
+ScopedFont CMfcWndObject::ReplaceFont(ScopedFont font) {
+    std::swap(font_, font);
+    return font;
 }
 
 void CMfcWndObject::LastRelease() {

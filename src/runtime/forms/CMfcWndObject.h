@@ -6,8 +6,8 @@
 
 #include "runtime/events/CRefObject.h"
 #include "runtime/forms/CVWnd.h"
-#include "runtime/win32/ScopedResource.h"
 #include "runtime/text/CWString.h"
+#include "runtime/win32/ScopedResource.h"
 
 // The reference-counted holder of one control's native window object and of the
 // properties kept while no window exists: caption, style, extended style and the font
@@ -29,6 +29,9 @@ public:
     // The control's own font, made the first time it is asked for.
     HFONT EnsureFont();
     HFONT Font() const { return font_.Get(); }
+    // Takes `font` as the control's own; answers the one it had, for the caller to delete
+    // once the window has let go of it.
+    ScopedFont ReplaceFont(ScopedFont font);
 
 private:
     ~CMfcWndObject() override = default;

@@ -9,15 +9,34 @@ void CVWnd_Button::SetListener(IButtonEventListener* listener) {
     SetBaseListener(listener);
 }
 
+void CVWnd_Button::NoteCheckState() {
+    const HWND window = Handle();
+    checkState_.store(
+        window != nullptr ? static_cast<int>(DefaultProcessing(BM_GETCHECK, 0, 0)) : BST_UNCHECKED,
+        std::memory_order_release);
+}
+
 void CVWnd_Button::SetBackColour(COLORREF colour) {
     backColour_ = colour;
     brush_.Reset(CreateSolidBrush(ResolveColour(colour, COLOR_BTNFACE)));
 }
 
 LRESULT CVWnd_Button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_SYSCOLORCHANGE && backColour_ == kSystemColour) {
-        SetBackColour(kSystemColour);  // a brush of the new button face
-        InvalidateRect(Handle(), nullptr, TRUE);
+    if (message == BM_SETCHECK) {
+        const LRESULT result = CVWnd::OnMessage(message, wParam, lParam);
+        NoteCheckState();
+        return result;
+    }
+    if (message == WM_NCDESTROY) {
+        checkState_.store(BST_UNCHECKED, std::memory_order_release);  // no window: not ticked
+    }
+    if (message == WM_SYSCOLORCHANGE) {
+        if (backColour_ == kSystemColour) {
+            SetBackColour(kSystemColour);  // a brush of the new button face
+        }
+        if (backColour_ == kSystemColour || textColour_ == kSystemColour) {
+            InvalidateRect(Handle(), nullptr, TRUE);
+        }
     }
     // Everything but a plain push button (check boxes, radio buttons, group boxes) gets the
     // background colour behind its text.
@@ -30,6 +49,9 @@ LRESULT CVWnd_Button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CVWnd_Button::OnReflectedCommand(UINT code) {
+    if (code == BN_CLICKED) {
+        NoteCheckState();  // a check box has changed its state before it tells of the click
+    }
     if (code != BN_CLICKED || buttonListener_ == nullptr) {
         return false;
     }

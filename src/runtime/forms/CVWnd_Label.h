@@ -2,8 +2,8 @@
 
 #include "runtime/forms/CVWnd.h"
 #include "runtime/forms/ILabelEventListener.h"
-#include "runtime/win32/ScopedResource.h"
 #include "runtime/forms/SystemColour.h"
+#include "runtime/win32/ScopedResource.h"
 
 // The native window object of a label (class "VolLabel"): draws its background and its
 // window text itself, in its own copy of the font it is given.

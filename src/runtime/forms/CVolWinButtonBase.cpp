@@ -28,7 +28,11 @@ void CVolWinButtonBase::ConnectListener(bool attach) {
 }
 
 bool CVolWinButtonBase::CreateKindWindow(ControlCreateInfo& info) {
-    return NativeWindow().CreateStandardWindow(L"BUTTON", info);
+    if (!NativeWindow().CreateStandardWindow(L"BUTTON", info)) {
+        return false;
+    }
+    NativeAs<CVWnd_Button>().NoteCheckState();  // a new window's, not a former one's
+    return true;
 }
 
 int CVolWinButtonBase::OnWindowMessage(WindowMessage& /*message*/) {

@@ -1,5 +1,7 @@
 #include "runtime/forms/CVolWinCheckBox.h"
 
+#include "runtime/forms/CVWnd_Button.h"
+
 void CVolWinCheckBox::SetChecked(bool checked) {
     if (const HWND window = Handle(); window != nullptr) {
         SendMessageW(window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -7,6 +9,5 @@ void CVolWinCheckBox::SetChecked(bool checked) {
 }
 
 bool CVolWinCheckBox::IsChecked() const {
-    const HWND window = Handle();
-    return window != nullptr && SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return NativeAs<CVWnd_Button>().CheckState() == BST_CHECKED;
 }

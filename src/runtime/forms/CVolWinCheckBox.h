@@ -9,7 +9,8 @@ public:
 
     // Ticks (or clears) the box; without a window there is nothing to tick.
     void SetChecked(bool checked = true);
-    // Whether the box is ticked; a missing window reads not ticked. Sends a message, so a
-    // handler on another thread may ask.
+    // Whether the box is ticked; a missing window reads not ticked. Reads the state as the
+    // window's thread last saw it, so a handler on another thread may ask without waiting
+    // for that thread.
     bool IsChecked() const;
 };

@@ -1,8 +1,10 @@
 #include "runtime/forms/CVolWinControl.h"
 
+#include <utility>
 #include <vector>
 
 #include "runtime/forms/CVolWinContainer.h"
+#include "runtime/forms/ControlFont.h"
 #include "runtime/forms/RuntimeMessages.h"
 #include "runtime/text/WideText.h"
 
@@ -120,6 +122,18 @@ void CVolWinControl::SetEnabled(bool enabled) {
     }
     const DWORD style = holder_->Style();
     holder_->SetStyle(enabled ? style & ~static_cast<DWORD>(WS_DISABLED) : style | WS_DISABLED);
+}
+
+void CVolWinControl::SetFontResolution(int dotsPerInch) {
+    ScopedFont font = CreateControlFont(dotsPerInch);
+    if (!font) {
+        return;  // the old font is better than none
+    }
+    const HFONT given = font.Get();
+    const ScopedFont previous = Holder().ReplaceFont(std::move(font));
+    if (const HWND window = Handle(); window != nullptr) {
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(given), TRUE);
+    }
 }
 
 bool CVolWinControl::IsEnabled() const {

@@ -42,6 +42,9 @@ public:
     // Enables or disables the window, or the window to be created.
     void SetEnabled(bool enabled);
     bool IsEnabled() const;
+    // Gives the control a new font of its kind at another resolution, for a window moved
+    // to a monitor of another scale; the window is redrawn with it.
+    void SetFontResolution(int dotsPerInch);
 
     // Routes the native window's messages to this control's events. Binding an event does
     // not do it by itself: bind, then attach. A control without a listener still works.

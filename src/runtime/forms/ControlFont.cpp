@@ -1,10 +1,13 @@
 #include "runtime/forms/ControlFont.h"
 
 ScopedFont CreateControlFont() {
+    const ScopedScreenDc screen(GetDC(nullptr));
+    return CreateControlFont(screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96);
+}
+
+ScopedFont CreateControlFont(int dotsPerInch) {
     LOGFONTW font{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-    const ScopedScreenDc screen(GetDC(nullptr));
-    const int dotsPerInch = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
     font.lfHeight = -(dotsPerInch * 9 / 72);
     return ScopedFont(CreateFontIndirectW(&font));
 }

@@ -4,7 +4,13 @@
 // 1.0 until start-up sets it once; every designed position and size is multiplied by it.
 extern double DisplayScale;
 
-// A designed value (pixels at 96 dots per inch) on this display: the integer part of
-// value * DisplayScale + 0.5. Each value is converted on its own, never derived from its
-// neighbours, so that the layout is the same wherever it is computed.
+// The scale of a resolution: dots per inch over 96, at least 1.0.
+double ScaleOfDotsPerInch(unsigned dotsPerInch);
+
+// A designed value (pixels at 96 dots per inch) at a scale: the integer part of value *
+// scale + 0.5. Each value is converted on its own, never derived from its neighbours, so
+// that the layout is the same wherever it is computed.
+int ScaleBy(int value, double scale);
+
+// A designed value on this display: ScaleBy(value, DisplayScale).
 int ScaleToDisplay(int value);
