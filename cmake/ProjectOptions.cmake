@@ -2,6 +2,11 @@
 add_library(vol_options INTERFACE)
 # Includes are written from src/, so that they name the part they come from.
 target_include_directories(vol_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+# Files written at configure time (the version), included by name like the sources.
+set(VOL_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/ProjectVersion.h.in ${VOL_GENERATED_DIR}/ProjectVersion.h
+               @ONLY)
+target_include_directories(vol_options INTERFACE ${VOL_GENERATED_DIR})
 target_compile_options(vol_options INTERFACE -Wall -Wextra $<$<BOOL:${VOL_WERROR}>:-Werror>)
 
 if(VOL_WINDOWS)
@@ -12,6 +17,13 @@ if(VOL_WINDOWS)
   # One self-contained executable: no MinGW runtime DLLs beside it.
   target_link_options(vol_options INTERFACE -static -static-libgcc -static-libstdc++)
   set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+  # The same bytes from the same sources wherever and whenever they are built: no link time
+  # in the PE header, no path of the source or build folder in what the compiler writes
+  # (__FILE__, the symbol table's file names). The build folder, inside the source folder
+  # in the presets, comes last: the last map given is tried first.
+  target_compile_options(vol_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                               -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+  target_link_options(vol_options INTERFACE -Wl,--no-insert-timestamp)
 elseif(VOL_SANITIZE STREQUAL "address")
   set(san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_compile_options(${san})

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "console/UsageText.h"
+
 namespace {
 
 // Longer than anybody watches: keeps the milliseconds far from overflowing.
@@ -192,30 +194,9 @@ std::optional<ConsoleOptions> ConsoleOptions::Parse(std::span<const std::u16stri
 }
 
 std::u16string ConsoleOptions::Usage(std::u16string_view program) {
-    const std::u16string name(program);
-    return u"用法：" + name +
-           u" [选项] 目录 [目录 ...]\n"
-           u"\n"
-           u"通过 NTFS 更改日志监视本机 NTFS 固定磁盘上的目录及其下的一切，\n"
-           u"任何程序所做的变化，每个输出一行。同一磁盘上的几个目录合为一次监视。\n"
-           u"打开磁盘卷需要管理员权限：请在“以管理员身份运行”的命令提示符中启动。\n"
-           u"\n"
-           u"选项：\n"
-           u"  --kinds 类型[,类型...]  只输出这些类型的变化（默认全部）：\n"
-           u"                          created 新建，deleted 彻底删除，modified 修改内容，\n"
-           u"                          renamed 重命名，recycled 移到回收站，moved 移动，\n"
-           u"                          attributes 属性，other 其他\n"
-           u"  --json                  每行输出一个 JSON 对象\n"
-           u"  --for 秒数              这么多秒后停止\n"
-           u"  --count 行数            输出这么多行变化后停止\n"
-           u"  --state 文件            从上次停止处继续：先输出上次以来的变化，\n"
-           u"                          结束时（以及运行中每隔几秒）把位置记入该文件\n"
-           u"  --help                  显示本说明\n"
-           u"  --version               显示版本\n"
-           u"\n"
-           u"按 Ctrl+C 或 Ctrl+Break 停止。输出到文件或管道时为 UTF-8 编码。\n"
-           u"退出码：0 正常停止；1 没有一次监视能够开始、所有监视都已自行中止，\n"
-           u"或输出无法写入；2 参数错误，或状态文件无法读取。\n";
+    std::u16string usage(kUsageText);
+    const std::u16string_view placeholder = u"{program}";
+    return usage.replace(usage.find(placeholder), placeholder.size(), program);
 }
 
 std::u16string ConsoleOptions::VersionText(std::u16string_view program) {

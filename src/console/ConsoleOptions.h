@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ProjectVersion.h"
 #include "console/ChangeKindSet.h"
 
 // The console program's command line:
@@ -18,8 +19,8 @@
 // inside an argument, which the C runtime leaves of "D:\My Dir\", is read as the closing
 // quote after a backslash: D:\My Dir\.
 struct ConsoleOptions {
-    // The version the executable's version block carries.
-    static constexpr std::u16string_view kVersion = u"1.0.0.0";
+    // The project's version, which the executable's version block carries too.
+    static constexpr std::u16string_view kVersion = u"" VOL_VERSION_TEXT;
 
     std::vector<std::u16string> directories;  // as given
     ChangeKindSet kinds = ChangeKindSet::All();
@@ -34,6 +35,8 @@ struct ConsoleOptions {
     // are not a valid command line.
     static std::optional<ConsoleOptions> Parse(std::span<const std::u16string> args,
                                                std::u16string& error);
+    // The usage text (usage.txt, which the release's instructions hold too) for a program
+    // of that name.
     static std::u16string Usage(std::u16string_view program);
     static std::u16string VersionText(std::u16string_view program);
 };

@@ -213,8 +213,8 @@ TEST(ConsoleOptionsTest, HelpAndVersionGoToStandardOutputWithZero) {
     {
         console_test::FakeHost host;
         EXPECT_EQ(ConsoleProgram(u"yzwatch-demo", platform, host).Run(Args{u"--version"}, stop), 0);
-        EXPECT_EQ(host.out.Lines(),
-                  std::vector<std::string>{"yzwatch-demo 1.0.0.0（砚舟文件监控 命令行版）"});
+        EXPECT_EQ(host.out.Lines(), std::vector<std::string>{"yzwatch-demo " VOL_VERSION_TEXT
+                                                             "（砚舟文件监控 命令行版）"});
     }
 }
 

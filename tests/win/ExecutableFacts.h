@@ -72,7 +72,7 @@ inline std::string FileContents(const std::wstring& path) {
 }
 
 // An executable file, loaded as data (nothing of it runs) for its resources, and read as
-// bytes.
+// bytes; 32-bit and 64-bit ones alike, whichever build reads them.
 class ExecutableFile {
 public:
     explicit ExecutableFile(std::wstring path)
@@ -102,27 +102,30 @@ public:
 
     std::string Bytes() const { return FileContents(path_); }
 
-    // The PE headers of the executable's own build (a test reads files of its own
-    // architecture); none when the file is no such executable.
-    std::optional<IMAGE_NT_HEADERS> Headers() const { return HeadersIn(Bytes()); }
+    // What the tests read of the PE headers, alike for PE32 and PE32+ files; none when
+    // the file is no such executable.
+    struct ImageHeaders {
+        WORD machine;
+        WORD magic;  // IMAGE_NT_OPTIONAL_HDR32_MAGIC or IMAGE_NT_OPTIONAL_HDR64_MAGIC
+        WORD subsystem;
+        IMAGE_DATA_DIRECTORY imports;
+        std::size_t sectionsAt;  // where the section table begins in the file
+        WORD sections;
+    };
+    std::optional<ImageHeaders> Headers() const { return HeadersIn(Bytes()); }
 
     // The names of the libraries its import table loads, as the loader reads them.
     std::vector<std::string> ImportedLibraries() const {
         const std::string bytes = Bytes();
-        const std::optional<IMAGE_NT_HEADERS> headers = HeadersIn(bytes);
+        const std::optional<ImageHeaders> headers = HeadersIn(bytes);
         if (!headers) {
             return {};
         }
-        IMAGE_DOS_HEADER dos;
-        std::memcpy(&dos, bytes.data(), sizeof dos);
-        const std::size_t sectionsAt = static_cast<std::size_t>(dos.e_lfanew) + sizeof(DWORD) +
-                                       sizeof(IMAGE_FILE_HEADER) +
-                                       headers->FileHeader.SizeOfOptionalHeader;
         // Where an address of the loaded image lies in the file; 0 when in no section.
         const auto fileOffset = [&](DWORD address) -> std::size_t {
-            for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i) {
+            for (WORD i = 0; i < headers->sections; ++i) {
                 IMAGE_SECTION_HEADER section;
-                const std::size_t at = sectionsAt + i * sizeof section;
+                const std::size_t at = headers->sectionsAt + i * sizeof section;
                 if (at + sizeof section > bytes.size()) {
                     return 0;
                 }
@@ -135,9 +138,7 @@ public:
             return 0;
         };
         std::vector<std::string> names;
-        const IMAGE_DATA_DIRECTORY imports =
-            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        std::size_t at = fileOffset(imports.VirtualAddress);
+        std::size_t at = fileOffset(headers->imports.VirtualAddress);
         for (IMAGE_IMPORT_DESCRIPTOR entry; at != 0 && at + sizeof entry <= bytes.size();
              at += sizeof entry) {
             std::memcpy(&entry, bytes.data() + at, sizeof entry);
@@ -151,23 +152,52 @@ public:
     }
 
 private:
-    static std::optional<IMAGE_NT_HEADERS> HeadersIn(const std::string& bytes) {
+    // A 32-bit or 64-bit optional header, whichever the file has: the two differ in the
+    // size of their address fields, so the import directory lies at different offsets.
+    template <typename OptionalHeader>
+    static std::optional<ImageHeaders> HeadersOf(const std::string& bytes, std::size_t at,
+                                                 const IMAGE_FILE_HEADER& file) {
+        OptionalHeader optional;
+        if (file.SizeOfOptionalHeader < sizeof optional || at + sizeof optional > bytes.size()) {
+            return std::nullopt;
+        }
+        std::memcpy(&optional, bytes.data() + at, sizeof optional);
+        return ImageHeaders{file.Machine,
+                            optional.Magic,
+                            optional.Subsystem,
+                            optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT],
+                            at + file.SizeOfOptionalHeader,
+                            file.NumberOfSections};
+    }
+
+    static std::optional<ImageHeaders> HeadersIn(const std::string& bytes) {
         IMAGE_DOS_HEADER dos;
-        IMAGE_NT_HEADERS headers;
+        DWORD signature = 0;
+        IMAGE_FILE_HEADER file;
+        WORD magic = 0;
         if (bytes.size() < sizeof dos) {
             return std::nullopt;
         }
         std::memcpy(&dos, bytes.data(), sizeof dos);
+        const std::size_t fileAt = static_cast<std::size_t>(dos.e_lfanew) + sizeof signature;
+        const std::size_t optionalAt = fileAt + sizeof file;
         if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
-            static_cast<std::size_t>(dos.e_lfanew) + sizeof headers > bytes.size()) {
+            optionalAt + sizeof magic > bytes.size()) {
             return std::nullopt;
         }
-        std::memcpy(&headers, bytes.data() + dos.e_lfanew, sizeof headers);
-        if (headers.Signature != IMAGE_NT_SIGNATURE ||
-            headers.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) {
+        std::memcpy(&signature, bytes.data() + dos.e_lfanew, sizeof signature);
+        std::memcpy(&file, bytes.data() + fileAt, sizeof file);
+        std::memcpy(&magic, bytes.data() + optionalAt, sizeof magic);
+        if (signature != IMAGE_NT_SIGNATURE) {
             return std::nullopt;
         }
-        return headers;
+        if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+            return HeadersOf<IMAGE_OPTIONAL_HEADER32>(bytes, optionalAt, file);
+        }
+        if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            return HeadersOf<IMAGE_OPTIONAL_HEADER64>(bytes, optionalAt, file);
+        }
+        return std::nullopt;
     }
 
     std::wstring path_;

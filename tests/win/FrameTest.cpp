@@ -15,9 +15,9 @@
 #include "app/UnhandledErrorGuard.h"
 #include "runtime/text/Utf8.h"
 
-// The application frame and the executable, as processes and files: the error report of
-// a failed start, the exit of a program closed while lines stream in, and the resources
-// the real executable carries.
+// The application frame as processes: the error report of a failed start and the exit of
+// a program closed while lines stream in. (What the executable's file carries:
+// ProgramFilesTest.cpp.)
 namespace {
 
 std::wstring Wide(const char* utf8) {
@@ -183,91 +183,6 @@ TEST_F(FrameInProcess, StartUpTurnsTheSystemsCriticalErrorBoxesIntoErrors) {
     SetErrorMode(0);
     RunVanishing();
     EXPECT_NE(GetErrorMode() & SEM_FAILCRITICALERRORS, 0u);
-}
-
-// ---- The real executable's resources, read back from the file.
-
-class Executable : public ::testing::Test {
-protected:
-    const ExecutableFile file{Wide(MONITOR_EXE)};
-    const std::wstring& path = file.Path();
-};
-
-TEST_F(Executable, ItsManifestAsksForAdministratorRightsAndCommonControlsSix) {
-    ASSERT_NE(file.Module(), nullptr);
-    const std::string manifest = file.Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
-    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
-    EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
-    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
-              std::string::npos);
-#ifdef _WIN64
-    const char* const ownArchitecture = "processorArchitecture=\"amd64\"";
-#else
-    const char* const ownArchitecture = "processorArchitecture=\"x86\"";
-#endif
-    // Both the program's identity and the common controls it asks for.
-    const std::string controls =
-        std::string(ownArchitecture) + " publicKeyToken=\"6595b64144ccf1df\"";
-    EXPECT_NE(manifest.find(controls), std::string::npos) << manifest;
-    EXPECT_NE(manifest.find(std::string("version=\"1.0.0.0\" ") + ownArchitecture),
-              std::string::npos);
-    EXPECT_NE(manifest.find(kLongPathAware), std::string::npos) << manifest;
-}
-
-TEST_F(Executable, ItIsBuiltForTheArchitectureOfItsBuild) {
-    const std::optional<IMAGE_NT_HEADERS> headers = file.Headers();
-    ASSERT_TRUE(headers.has_value());
-    EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    const IMAGE_FILE_HEADER header = headers->FileHeader;
-#ifdef _WIN64
-    EXPECT_EQ(header.Machine, IMAGE_FILE_MACHINE_AMD64);
-#else
-    EXPECT_EQ(header.Machine, IMAGE_FILE_MACHINE_I386);
-#endif
-}
-
-TEST_F(Executable, ItNeedsNoRuntimeLibraryBesideIt) {
-    // Static: it needs none of the compiler's run-time libraries beside it.
-    EXPECT_FALSE(file.ImportedLibraries().empty()) << "no import table read";
-    EXPECT_EQ(RuntimeLibrariesImported(file), std::vector<std::string>{});
-}
-
-TEST_F(Executable, ItCarriesIconGroupOneHundred) {
-    ASSERT_NE(file.Module(), nullptr);
-    EXPECT_NE(FindResourceW(file.Module(), MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14)), nullptr);
-    const HICON icon =
-        static_cast<HICON>(LoadImageW(file.Module(), MAKEINTRESOURCEW(100), IMAGE_ICON, 32, 32, 0));
-    EXPECT_NE(icon, nullptr);
-    if (icon != nullptr) {
-        DestroyIcon(icon);
-    }
-}
-
-TEST_F(Executable, ItsVersionBlockNamesTheProduct) {
-    const VersionBlock block(path);
-    ASSERT_TRUE(block.Present());
-    EXPECT_EQ(block.Text(L"ProductName"), L"砚舟文件监控");
-    EXPECT_EQ(block.Text(L"InternalName"), L"砚舟文件监控");
-    EXPECT_EQ(block.Text(L"OriginalFilename"), L"砚舟文件监控.exe");
-    EXPECT_EQ(block.Text(L"FileVersion"), L"1.0.0.0");
-    EXPECT_EQ(block.Text(L"ProductVersion"), L"1.0.0.0");
-    EXPECT_FALSE(block.Text(L"CompanyName").empty());
-    EXPECT_FALSE(block.Text(L"FileDescription").empty());
-    EXPECT_FALSE(block.Text(L"LegalCopyright").empty());
-    const auto* fixed = block.Value<VS_FIXEDFILEINFO>(L"\\");
-    ASSERT_NE(fixed, nullptr);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    struct Translation {
-        WORD language;
-        WORD codePage;
-    };
-    const auto* translation = block.Value<Translation>(L"\\VarFileInfo\\Translation");
-    ASSERT_NE(translation, nullptr);
-    EXPECT_EQ(translation->language, 0x0804);
-    EXPECT_EQ(translation->codePage, 1200);
-    // The file is named as its version block says.
-    EXPECT_NE(path.rfind(L"\\砚舟文件监控.exe"), std::wstring::npos);
 }
 
 }  // namespace
