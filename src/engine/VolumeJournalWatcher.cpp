@@ -56,8 +56,8 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
         return false;
     }
 
-    // The filter belongs to this watch: a watch without one must not pay for the
-    // enumeration of the whole volume because an earlier one had a filter.
+    // The filter belongs to this watch: a watch without one reports the whole volume,
+    // whatever an earlier one watched.
     watchedDirs.reset();
     std::set<std::uint64_t> dirs;
     for (int i = 0; i < watchedPaths.Count(); ++i) {
@@ -75,13 +75,7 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
 
     stopEvent.Reset();
     slots = std::move(slotsToUse);
-    const bool started = worker.Start([this] {
-        if (watchedDirs) {
-            RunWorker();
-        } else {
-            RunJournalLoop();
-        }
-    });
+    const bool started = worker.Start([this] { RunWorker(); });
     if (!started) {
         slots = WatcherSlots{};
         watchedDirs.reset();

@@ -20,10 +20,11 @@ class ChangeClassifier;
 
 // Watches one NTFS volume through its change journal. Open checks and opens the volume,
 // makes sure the journal is active, takes the watch start and starts a worker that
-// enumerates the volume's directories (when a directory filter is active) and then reads
-// the journal, handing every record stamped since the start to classification, which
-// reports through the slots. Open and Stop run on the owner's thread; everything the
-// worker uses stays untouched by the owner until Stop has waited for the worker.
+// enumerates the volume's directories with their names (every path is built from them,
+// with or without a directory filter) and then reads the journal, handing every record
+// stamped since the start to classification, which reports through the slots. Open and Stop run on
+// the owner's thread; everything the worker uses stays untouched by the owner until Stop has waited
+// for the worker.
 class VolumeJournalWatcher {
 public:
     static constexpr std::uint32_t kReadBufferSize = 4096;

@@ -114,6 +114,7 @@ TEST_F(ConsoleProgramTest, EveryKindOfChangeIsOneLineInTheWindowsFormat) {
     c.Rename(b, other, u"b 文件.txt");
     c.SetAttributes(a, ntfs::kAttributeArchive | ntfs::kAttributeReadonly);
     c.AddHardLink(a, data, u"link.txt");
+    c.NoteChange(a, ntfs::kReasonObjectIdChange);
     const auto gone = c.MakeFile(data, u"gone.txt");
     c.Delete(gone);
     c.Recycle(a);
@@ -126,7 +127,8 @@ TEST_F(ConsoleProgramTest, EveryKindOfChangeIsOneLineInTheWindowsFormat) {
                              "[重命名] C:\\data\\a2.txt  (原名:a.txt)",
                              "[移动] C:\\other\\b 文件.txt  (原位置:C:\\data\\b 文件.txt)",
                              "[属性] C:\\data\\a2.txt",
-                             "[其他] C:\\data\\link.txt",
+                             "[新建文件] C:\\data\\link.txt",
+                             "[其他] C:\\data\\a2.txt",
                              "[新建文件] C:\\data\\gone.txt",
                              "[彻底删除] C:\\data\\gone.txt",
                              "[移到回收站] C:\\data\\a2.txt",

@@ -141,7 +141,7 @@ TEST(Win32VolumePlatform, ADirectorysFileIdResolvesToItsPath) {
     const CWString recyclePath(u"C:\\$RECYCLE.BIN\\");
     const WatcherSlots slots;
     const WatchScope scope{platform, volume, rootPath, recyclePath, nullptr, nullptr, slots};
-    const ChangeClassifier classifier(scope);
+    ChangeClassifier classifier(scope);
     const auto resolve = [&](std::uint64_t id) {
         CWString path(u"unchanged");
         classifier.ResolveDirectoryPath(id, path);
