@@ -23,10 +23,11 @@ protected:
     std::vector<Written> written;
 
     ChangeWriter Writer(ChangeWriter::Format format, ChangeKindSet kinds = ChangeKindSet::All()) {
-        return ChangeWriter(format, kinds, [] { return std::u16string(u"14:03:27"); },
-                            [this](std::u16string_view line, bool isChange) {
-                                written.push_back({ToUtf8(line), isChange});
-                            });
+        return ChangeWriter(
+            format, kinds, [] { return std::u16string(u"14:03:27"); },
+            [this](std::u16string_view line, bool isChange) {
+                written.push_back({ToUtf8(line), isChange});
+            });
     }
 
     // One call of every slot, as the engine makes them.
@@ -77,6 +78,29 @@ TEST_F(ChangeWriterTest, InJsonTheStartIsWrittenButIsNoChange) {
     EXPECT_EQ(written[4].line,
               R"({"slot":"OnRenamed","oldName":"a.txt","newName":"b.txt","dir":"C:\\data\\",)"
               R"("time":133594620873456789,"attributes":32})");
+}
+
+// A path over 1,100 characters is written whole in either format, as one line.
+TEST_F(ChangeWriterTest, APathOfAnyLengthIsOneWholeLine) {
+    std::u16string deep = u"C:\\";
+    while (deep.size() <= 1100) {
+        deep += u"目录" + std::u16string(60, u'x') + u"\\";
+    }
+    CWString name(u"a.txt");
+    CWString dir(deep);
+    FileTime time = FileTime::FromInt64(133594620873456789LL);
+    Writer(ChangeWriter::Format::kLines).Slots().OnCreated(name, dir, time, 0x20);
+    Writer(ChangeWriter::Format::kJson).Slots().OnCreated(name, dir, time, 0x20);
+    std::string json = ToUtf8(deep);
+    for (std::size_t at = 0; (at = json.find('\\', at)) != std::string::npos; at += 2) {
+        json.insert(at, 1, '\\');
+    }
+    EXPECT_EQ(written, (std::vector<Written>{
+                           {"14:03:27[新建文件] " + ToUtf8(deep) + "a.txt", true},
+                           {R"({"slot":"OnCreated","name":"a.txt","dir":")" + json +
+                                R"(","time":133594620873456789,"attributes":32})",
+                            true},
+                       }));
 }
 
 TEST_F(ChangeWriterTest, EachKindSelectsItsOwnLinesAndTheStartOfAWatchStays) {

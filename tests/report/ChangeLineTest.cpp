@@ -19,14 +19,22 @@ struct LineCase {
 TEST(ChangeLineTest, EveryKindIsTheTimeTheKindInBracketsAndThePath) {
     const std::u16string data = u"C:\\data\\";
     const std::u16string old = u"C:\\old\\";
+    std::u16string deep = u"C:\\";
+    while (deep.size() <= 1100) {
+        deep += u"目录" + std::u16string(120, u'x') + u"\\";
+    }
     const LineCase cases[] = {
-        {"created", {.kind = ChangeKind::Created, .name = u"a.txt", .dir = data},
+        {"created",
+         {.kind = ChangeKind::Created, .name = u"a.txt", .dir = data},
          "14:03:27[新建文件] C:\\data\\a.txt"},
-        {"created, directory unresolved", {.kind = ChangeKind::Created, .name = u"a.txt"},
+        {"created, directory unresolved",
+         {.kind = ChangeKind::Created, .name = u"a.txt"},
          "14:03:27[新建文件] a.txt"},
-        {"deleted", {.kind = ChangeKind::Deleted, .name = u"b 文件.txt", .dir = data},
+        {"deleted",
+         {.kind = ChangeKind::Deleted, .name = u"b 文件.txt", .dir = data},
          "14:03:27[彻底删除] C:\\data\\b 文件.txt"},
-        {"content", {.kind = ChangeKind::ContentChanged, .name = u"a.txt", .dir = data},
+        {"content",
+         {.kind = ChangeKind::ContentChanged, .name = u"a.txt", .dir = data},
          "14:03:27[文件修改] C:\\data\\a.txt"},
         {"renamed",
          {.kind = ChangeKind::Renamed, .name = u"b 文件.txt", .dir = data, .oldName = u"a.txt"},
@@ -47,11 +55,23 @@ TEST(ChangeLineTest, EveryKindIsTheTimeTheKindInBracketsAndThePath) {
         {"moved from a place the watch never saw",
          {.kind = ChangeKind::Moved, .name = u"c.txt", .dir = old},
          "14:03:27[移动] C:\\old\\c.txt  (原位置:未知)"},
-        {"attributes", {.kind = ChangeKind::AttributesChanged, .name = u"a.txt", .dir = data},
+        {"attributes",
+         {.kind = ChangeKind::AttributesChanged, .name = u"a.txt", .dir = data},
          "14:03:27[属性] C:\\data\\a.txt"},
-        {"other", {.kind = ChangeKind::Other, .name = u"a.txt", .dir = data},
+        {"other",
+         {.kind = ChangeKind::Other, .name = u"a.txt", .dir = data},
          "14:03:27[其他] C:\\data\\a.txt"},
         {"the start of a watch", {.kind = ChangeKind::Started}, ""},
+        {"a path over 1,100 characters",
+         {.kind = ChangeKind::Created, .name = u"a.txt", .dir = deep},
+         "14:03:27[新建文件] " + ToUtf8(deep) + "a.txt"},
+        {"moved between two paths over 1,100 characters",
+         {.kind = ChangeKind::Moved,
+          .name = u"b.txt",
+          .dir = deep + u"new\\",
+          .oldName = u"a.txt",
+          .oldDir = deep},
+         "14:03:27[移动] " + ToUtf8(deep) + "new\\b.txt  (原位置:" + ToUtf8(deep) + "a.txt)"},
     };
     for (const LineCase& c : cases) {
         EXPECT_EQ(ToUtf8(ChangeLine(u"14:03:27", c.change)), c.line) << c.what;
