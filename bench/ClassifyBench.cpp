@@ -223,7 +223,7 @@ struct MillionDirectories {
         entries.emplace_back(references.back(), ntfs::kRootFileReference);
         std::sort(entries.begin(), entries.end());
         for (const auto& [directory, parent] : entries) {
-            index.Insert(directory, parent);
+            index.Set(directory, parent, u"directory 12");
             map.Insert(directory, parent);
         }
         const auto deepest = references.begin() + (kLevels - 1) * kPerLevel;

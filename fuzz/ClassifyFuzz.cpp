@@ -1,7 +1,7 @@
 // Arbitrary bytes as journal read results, walked as the reader walks a batch and handed
 // to classification over a small simulated volume that answers its name queries. Whatever
 // the bytes, nothing is read outside them, no text is used after it is gone, and the held
-// renames stay bounded.
+// names stay bounded.
 //
 // Input: one byte of settings, then batches, each a 16-bit little-endian length and that
 // many bytes (at most a read's 4096).
@@ -74,15 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const WatcherSlots slots = Slots(settings & 2 ? 0xFF : bytes[1]);
     std::set<std::uint64_t> watched{v.data};
     FileRecordIndex index;
-    index.Insert(v.sub, v.data);
-    index.Insert(v.deep, v.sub);  // one link short: the walk must stop there
-    const WatchScope scope{v.platform,
-                           v.handle,
-                           v.root,
-                           v.recyclePath,
-                           filter ? &watched : nullptr,
-                           filter ? &index : nullptr,
-                           slots};
+    index.Set(v.data, SimVolume::kRoot, u"data");
+    index.Set(v.sub, v.data, u"sub");
+    // Not `deep`: its path is asked of the volume.
+    const WatchScope scope{v.platform, v.handle, v.root, v.recyclePath, filter ? &watched : nullptr,
+                           &index,     slots};
     ChangeClassifier classifier(scope);
     const std::int64_t notBefore = settings & 4 ? INT64_MIN : 0;
 
@@ -110,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::free(batch);
         at += length;
     }
-    if (classifier.PendingRenameCount() > PendingRenames::kDefaultCapacity) {
+    if (classifier.PendingNameCount() > PendingNames::kDefaultCapacity) {
         std::abort();
     }
     return 0;

@@ -1,9 +1,9 @@
 #include "engine/ChangeClassifier.h"
 
+#include <algorithm>
 #include <cstring>
-#include <optional>
 
-#include "engine/RecordKind.h"
+#include "ntfs/Win32Codes.h"
 #include "runtime/text/AsciiCase.h"
 
 namespace {
@@ -16,12 +16,14 @@ CWString RecordName(const ntfs::UsnRecordV2& record) {
 }
 
 // Whether a slot waits for a change of this kind. A move may turn out to be a recycling
-// only once its new directory's path is known, so either slot makes it worth the queries.
+// only once its new directory's path is known, so either slot makes it worth the paths.
 bool IsListenedFor(RecordKind kind, const WatcherSlots& slots) {
     switch (kind) {
         case RecordKind::kCreated:
+        case RecordKind::kLinkAdded:
             return static_cast<bool>(slots.OnCreated);
         case RecordKind::kDeleted:
+        case RecordKind::kLinkRemoved:
             return static_cast<bool>(slots.OnDeleted);
         case RecordKind::kContentChanged:
             return static_cast<bool>(slots.OnContentChanged);
@@ -37,6 +39,13 @@ bool IsListenedFor(RecordKind kind, const WatcherSlots& slots) {
             return static_cast<bool>(slots.OnOtherChange);
     }
     return false;
+}
+
+OldNamePlace PlaceOf(const std::optional<PendingNames::Name>& old, std::uint64_t parent) {
+    if (!old) {
+        return OldNamePlace::kNone;
+    }
+    return old->parent == parent ? OldNamePlace::kSameDirectory : OldNamePlace::kOtherDirectory;
 }
 
 }  // namespace
@@ -59,83 +68,148 @@ bool ChangeClassifier::IsInsideWatched(std::uint64_t directory) const {
     return false;
 }
 
-void ChangeClassifier::ResolveDirectoryPath(std::uint64_t directory, CWString& path) const {
+void ChangeClassifier::ResolveDirectoryPath(std::uint64_t directory, CWString& path) {
+    if (!PathFromIndex(directory, path)) {
+        PathFromPlatform(directory, path);
+    }
+}
+
+bool ChangeClassifier::PathFromIndex(std::uint64_t directory, CWString& path) {
+    if (scope_.parentIndex == nullptr) {
+        return false;
+    }
+    pathNames_.clear();
+    for (int depth = 0; depth < kMaxAncestry; ++depth) {
+        if (directory == ntfs::kRootFileReference) {
+            path = scope_.rootPath;
+            for (auto name = pathNames_.rbegin(); name != pathNames_.rend(); ++name) {
+                path.AppendChars(name->data(), static_cast<int>(name->size()));
+                path.AppendChar(u'\\');
+            }
+            return true;
+        }
+        std::uint64_t parent = 0;
+        std::u16string_view name;
+        if (!scope_.parentIndex->FindEntry(directory, parent, name) || name.empty()) {
+            return false;  // not known, or known without its name
+        }
+        pathNames_.push_back(name);
+        directory = parent;
+    }
+    return false;  // a loop of parents
+}
+
+void ChangeClassifier::PathFromPlatform(std::uint64_t directory, CWString& path) const {
     if (!scope_.platform.HasOpenByIdCalls()) {
         return;
     }
-    alignas(8) std::uint8_t buffer[kNameBufferSize] = {};
-    if (scope_.platform.QueryNameById(scope_.volume, kNameQueryAccess, directory, buffer,
-                                      kNameBufferSize) != 0) {
-        return;
-    }
+    std::vector<std::uint8_t> buffer(kNameBufferSize);
     std::uint32_t nameBytes = 0;
-    std::memcpy(&nameBytes, buffer, sizeof nameBytes);
-    const std::uint32_t room = kNameBufferSize - ntfs::kFileNameInformationNameOffset;
-    const int units = static_cast<int>((nameBytes < room ? nameBytes : room) / 2);
-    const auto* name =
-        reinterpret_cast<const char16_t*>(buffer + ntfs::kFileNameInformationNameOffset);
+    for (;;) {
+        const std::int32_t status =
+            scope_.platform.QueryNameById(scope_.volume, kNameQueryAccess, directory, buffer.data(),
+                                          static_cast<std::uint32_t>(buffer.size()));
+        if (status != win32::kStatusSuccess && status != win32::kStatusBufferOverflow) {
+            return;
+        }
+        std::memcpy(&nameBytes, buffer.data(), sizeof nameBytes);
+        if (status == win32::kStatusSuccess) {
+            break;
+        }
+        // Too long for the buffer: FileNameLength says how long the whole name is. Asked
+        // again with that room; a name that grew meanwhile takes one more round.
+        const std::size_t needed = ntfs::kFileNameInformationNameOffset + std::size_t{nameBytes};
+        if (needed <= buffer.size() || needed > kLongestNameQuery) {
+            return;  // no more room asked for than given, or more than any path needs
+        }
+        buffer.assign(needed, 0);
+    }
+    const std::size_t room = buffer.size() - ntfs::kFileNameInformationNameOffset;
+    const std::size_t units = std::min<std::size_t>(nameBytes, room) / 2;
+    std::u16string name(units, u'\0');
+    std::memcpy(name.data(), buffer.data() + ntfs::kFileNameInformationNameOffset, units * 2);
     path = scope_.rootPath;
     if (units > 1) {
-        path.AppendChars(name + 1, units - 1);  // without the leading "\"
+        path.AppendChars(name.data() + 1, static_cast<int>(units - 1));  // without the leading "\"
     }
     path.EnsureTrailingBackslash();
 }
 
 bool ChangeClassifier::IsRecycleFolder(const CWString& dir) const {
-    return !scope_.recyclePath.IsEmpty() &&
-           StartsWithIgnoringAsciiCase(dir.View(), scope_.recyclePath.View());
+    // Every user's recycle bin: a folder named by the user's SID (S-1-5-21-…) directly
+    // under the volume's $RECYCLE.BIN, whatever letter case the volume gave that.
+    constexpr std::u16string_view kBin = u"$RECYCLE.BIN\\";
+    std::u16string_view rest = dir.View();
+    const std::u16string_view root = scope_.rootPath.View();
+    if (!StartsWithIgnoringAsciiCase(rest, root) ||
+        !StartsWithIgnoringAsciiCase(rest.substr(root.size()), kBin)) {
+        return false;
+    }
+    rest.remove_prefix(root.size() + kBin.size());
+    return rest.size() > 3 && StartsWithIgnoringAsciiCase(rest, u"S-") &&
+           rest.find(u'\\') == rest.size() - 1;
 }
 
-void ChangeClassifier::UpdateIndex(const ntfs::UsnRecordV2& record) {
-    const ntfs::UsnRecordV2Header h = record.Header();
-    if (scope_.parentIndex == nullptr || (h.FileAttributes & ntfs::kAttributeDirectory) == 0) {
+void ChangeClassifier::FollowDirectory(const ntfs::UsnRecordV2& record,
+                                       const ntfs::UsnRecordV2Header& h) {
+    // A directory created, or given a new name or parent, takes them at once: a change
+    // in it after this record is made under its new path. An old-name record names
+    // what was.
+    constexpr std::uint32_t kNamed = ntfs::kReasonFileCreate | ntfs::kReasonRenameNewName;
+    if (scope_.parentIndex == nullptr || (h.FileAttributes & ntfs::kAttributeDirectory) == 0 ||
+        (h.Reason & kNamed) == 0 || (h.Reason & ntfs::kReasonRenameOldName) != 0) {
         return;
     }
-    // A directory created and deleted under one handle is gone: erase wins.
-    if (h.Reason & ntfs::kReasonFileDelete) {
-        scope_.parentIndex->Erase(h.FileReferenceNumber);
-    } else if (h.Reason & ntfs::kReasonFileCreate) {
-        scope_.parentIndex->Insert(h.FileReferenceNumber, h.ParentFileReferenceNumber);
-    } else if (h.Reason & ntfs::kReasonRenameNewName) {
-        scope_.parentIndex->Repoint(h.FileReferenceNumber, h.ParentFileReferenceNumber);
-    }
+    record.CopyName(recordName_);
+    scope_.parentIndex->Set(h.FileReferenceNumber, h.ParentFileReferenceNumber, recordName_);
 }
 
 void ChangeClassifier::ClassifyRecord(const ntfs::UsnRecordV2& record) {
     const ntfs::UsnRecordV2Header h = record.Header();
+    // The index follows every directory, also those the ancestry test is about to drop:
+    // a directory moved into the tree must be found inside it afterwards.
+    FollowDirectory(record, h);
     if ((h.Reason & ntfs::kReasonClose) == 0) {
         if (h.Reason & ntfs::kReasonRenameOldName) {
-            pendingRenames_.Hold(h.FileReferenceNumber,
-                                 {RecordName(record), h.ParentFileReferenceNumber});
+            pendingNames_.HoldOldName(h.FileReferenceNumber,
+                                      {RecordName(record), h.ParentFileReferenceNumber});
+        } else if (h.Reason & ntfs::kReasonHardLinkChange) {
+            // The first record that carries the bit before the close: a link added, named
+            // by this record.
+            pendingNames_.HoldAddedLink(h.FileReferenceNumber,
+                                        {RecordName(record), h.ParentFileReferenceNumber});
         }
         return;
     }
 
-    // The index follows every directory, also those the ancestry test is about to drop:
-    // a directory moved into the tree must be found inside it afterwards.
-    UpdateIndex(record);
+    Report(record, h, pendingNames_.Take(h.FileReferenceNumber));
 
-    const std::optional<PendingRenames::OldName> old = pendingRenames_.Take(h.FileReferenceNumber);
-    const std::uint64_t parent = h.ParentFileReferenceNumber;
-    const bool inside =
-        IsInsideWatched(parent) || (old.has_value() && IsInsideWatched(old->parent));
-    if (!inside) {
-        return;
+    // A deleted directory leaves only now: its own line, and the lines of the files
+    // deleted in it before, were made under its path.
+    if (scope_.parentIndex != nullptr && (h.FileAttributes & ntfs::kAttributeDirectory) != 0 &&
+        (h.Reason & ntfs::kReasonFileDelete) != 0) {
+        scope_.parentIndex->Erase(h.FileReferenceNumber);
     }
+}
 
+void ChangeClassifier::Report(const ntfs::UsnRecordV2& record, const ntfs::UsnRecordV2Header& h,
+                              const PendingNames::Held& held) {
+    const std::optional<PendingNames::Name>& old = held.oldName;
+    const RecordKind kind = KindOfRecord(h.Reason, PlaceOf(old, h.ParentFileReferenceNumber),
+                                         held.addedLink.has_value());
+    // A link added is the new name, wherever the closing record names the file.
+    const bool linkAdded = kind == RecordKind::kLinkAdded;
+    const std::uint64_t parent = linkAdded ? held.addedLink->parent : h.ParentFileReferenceNumber;
+    const bool inside = IsInsideWatched(parent) || (old && IsInsideWatched(old->parent));
     const WatcherSlots& slots = scope_.slots;
-    const RecordKind kind =
-        KindOfRecord(h.Reason, !old.has_value()        ? OldNamePlace::kNone
-                               : old->parent == parent ? OldNamePlace::kSameDirectory
-                                                       : OldNamePlace::kOtherDirectory);
-    if (!IsListenedFor(kind, slots)) {
-        return;  // nobody listens for this kind: spare the path queries
+    if (!inside || !IsListenedFor(kind, slots)) {
+        return;  // outside, or nobody listens for this kind: spare the paths
     }
     if (slots.OnUsn) {
         slots.OnUsn(record.Usn());
     }
 
-    CWString name = RecordName(record);
+    CWString name = linkAdded ? held.addedLink->name : RecordName(record);
     CWString dir;
     ResolveDirectoryPath(parent, dir);
     FileTime time = FileTime::FromInt64(h.TimeStamp);
@@ -144,9 +218,11 @@ void ChangeClassifier::ClassifyRecord(const ntfs::UsnRecordV2& record) {
 
     switch (kind) {
         case RecordKind::kCreated:
+        case RecordKind::kLinkAdded:
             slots.OnCreated(name, dir, time, attributes);
             return;
         case RecordKind::kDeleted:
+        case RecordKind::kLinkRemoved:
             slots.OnDeleted(name, dir, time, attributes);
             return;
         case RecordKind::kContentChanged:

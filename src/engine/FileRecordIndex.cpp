@@ -1,7 +1,9 @@
 #include "engine/FileRecordIndex.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace {
@@ -23,36 +25,52 @@ std::size_t NextOld(std::size_t at, std::size_t size) {
     return at + 1 == size ? 0 : at + 1;
 }
 
+// The pool grows by a quarter too, and is compacted once a quarter of it is garbage.
+constexpr std::size_t kMinNameUnits = 256;
+// A name's length is one unit in front of it; NTFS names are at most 255 units anyway.
+constexpr std::size_t kLongestName = 0xFFFF;
+constexpr std::size_t kMaxNameUnits = std::uint32_t{0xFFFFFFFFu};
+
 }  // namespace
 
-void FileRecordIndex::Insert(std::uint64_t directory, std::uint64_t parent) {
+void FileRecordIndex::Set(std::uint64_t directory, std::uint64_t parent, std::u16string_view name) {
     if (directory == kFreeKey) {
         if (!hasFreeKey_) {
             hasFreeKey_ = true;
-            freeKeyParent_ = parent;
+            freeKeyEntry_ = Slot{kFreeKey, parent, kNoName};
         }
+        freeKeyEntry_.parent = parent;
+        Rename(freeKeyEntry_, name);
         return;
     }
-    if (SlotOf(directory) != kNowhere) {
-        return;  // the first entry of a key stays
+    if (const std::size_t at = SlotOf(directory); at != kNowhere) {
+        slots_[at].parent = parent;
+        Rename(slots_[at], name);
+        return;
     }
+    const std::uint32_t stored = StoreName(name);
     if (used_ + 1 > MaxEntries(slots_.size())) {
         const std::uint64_t slots = slots_.size();
         Rehash(std::max({SlotsFor(used_ + 1), slots + slots / 4, kMinSlots}));
     }
-    Place(Slot{directory, parent});
+    Place(Slot{directory, parent, stored});
 }
 
 void FileRecordIndex::Erase(std::uint64_t directory) {
     if (directory == kFreeKey) {
-        hasFreeKey_ = false;
-        freeKeyParent_ = 0;
+        if (hasFreeKey_) {
+            ReleaseName(freeKeyEntry_.name);
+            hasFreeKey_ = false;
+            freeKeyEntry_ = Slot{};
+            CompactNamesIfWasteful();
+        }
         return;
     }
     std::size_t at = SlotOf(directory);
     if (at == kNowhere) {
         return;
     }
+    ReleaseName(slots_[at].name);
     // Backward shift: the entries after it move one slot nearer their homes, up to a free
     // slot or an entry already at home, so every probe still finds what it looks for.
     for (std::size_t next = NextSlot(at);
@@ -63,6 +81,7 @@ void FileRecordIndex::Erase(std::uint64_t directory) {
     }
     slots_[at] = Slot{};
     --used_;
+    CompactNamesIfWasteful();
 }
 
 void FileRecordIndex::Reserve(std::size_t directories) {
@@ -153,4 +172,71 @@ void FileRecordIndex::Rehash(std::uint64_t slotCount) {
         }
         Place(entry);
     }
+}
+
+void FileRecordIndex::Rename(Slot& slot, std::u16string_view name) {
+    if (NameAt(slot.name) == name.substr(0, kLongestName)) {
+        return;  // the same name again, as every later record of a renamed directory has it
+    }
+    const std::uint32_t old = slot.name;
+    slot.name = StoreName(name);
+    ReleaseName(old);
+    CompactNamesIfWasteful();
+}
+
+std::uint32_t FileRecordIndex::StoreName(std::u16string_view name) {
+    name = name.substr(0, kLongestName);
+    if (name.empty()) {
+        return kNoName;
+    }
+    const std::less<const char16_t*> before;
+    if (!before(name.data(), names_.data()) && before(name.data(), names_.data() + names_.size())) {
+        return StoreName(std::u16string(name));  // one of the pool's own: the pool may move
+    }
+    const std::size_t start = names_.size();
+    const std::size_t end = start + 1 + name.size();
+    if (end > kMaxNameUnits) {
+        throw std::length_error("FileRecordIndex: more names than the pool can address");
+    }
+    if (end > names_.capacity()) {
+        names_.reserve(std::max({end, names_.capacity() + names_.capacity() / 4, kMinNameUnits}));
+    }
+    names_.push_back(static_cast<char16_t>(name.size()));
+    names_.insert(names_.end(), name.begin(), name.end());
+    return static_cast<std::uint32_t>(start);
+}
+
+void FileRecordIndex::ReleaseName(std::uint32_t start) {
+    if (start != kNoName) {
+        garbageUnits_ += 1 + std::size_t{names_[start]};
+    }
+}
+
+void FileRecordIndex::CompactNamesIfWasteful() {
+    if (garbageUnits_ <= names_.size() / 4 || names_.size() < kMinNameUnits) {
+        return;
+    }
+    const std::size_t live = names_.size() - garbageUnits_;
+    std::vector<char16_t> compacted;
+    compacted.reserve(std::max(live + live / 4, kMinNameUnits));
+    compacted.push_back(0);
+    const auto move = [&](Slot& slot) {
+        if (slot.name == kNoName) {
+            return;
+        }
+        const std::u16string_view name = NameAt(slot.name);
+        slot.name = static_cast<std::uint32_t>(compacted.size());
+        compacted.push_back(static_cast<char16_t>(name.size()));
+        compacted.insert(compacted.end(), name.begin(), name.end());
+    };
+    for (Slot& slot : slots_) {
+        if (slot.key != kFreeKey) {
+            move(slot);
+        }
+    }
+    if (hasFreeKey_) {
+        move(freeKeyEntry_);
+    }
+    names_ = std::move(compacted);
+    garbageUnits_ = 0;
 }

@@ -2,12 +2,15 @@
 
 #include "ntfs/JournalRecords.h"
 
-RecordKind KindOfRecord(std::uint32_t reasons, OldNamePlace oldName) {
+RecordKind KindOfRecord(std::uint32_t reasons, OldNamePlace oldName, bool linkAdded) {
+    if (reasons & ntfs::kReasonFileDelete) {
+        return RecordKind::kDeleted;
+    }
     if (reasons & ntfs::kReasonFileCreate) {
         return RecordKind::kCreated;
     }
-    if (reasons & ntfs::kReasonFileDelete) {
-        return RecordKind::kDeleted;
+    if (reasons & ntfs::kReasonHardLinkChange) {
+        return linkAdded ? RecordKind::kLinkAdded : RecordKind::kLinkRemoved;
     }
     if (reasons & ntfs::kReasonContentGroup) {
         return RecordKind::kContentChanged;

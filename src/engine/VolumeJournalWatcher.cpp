@@ -70,8 +70,8 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
         refusal = OpenRefusal::JournalUnavailable;
         return false;
     }
-    // The filter belongs to this watch: a watch without one must not pay for the
-    // enumeration of the whole volume because an earlier one had a filter.
+    // The filter belongs to this watch: a watch without one reports the whole volume,
+    // whatever an earlier one watched.
     watchedDirs = std::move(dirs);
 
     stopEvent.Reset();
@@ -79,7 +79,8 @@ bool VolumeJournalWatcher::Open(char16_t driveLetter, const CMStringArray& watch
     positionJournal_ = journalData.UsnJournalID;
     positionUsn_ = passStartUsn;
     const bool started = worker.Start([this] {
-        std::optional<WatchEnd> end = watchedDirs ? RunWorker() : RunJournalLoop();
+        // Every watch enumerates: each path is built from the directories' names.
+        std::optional<WatchEnd> end = RunWorker();
         if (!end && removalRequested_) {
             end = WatchEnd::kRemovalRequested;
         }

@@ -21,13 +21,14 @@ class ChangeClassifier;
 
 // Watches one NTFS volume through its change journal. Open checks and opens the volume,
 // makes sure the journal is active, notes the journal's next Usn and starts a worker that
-// enumerates the volume's directories (when a directory filter is active) and then reads
-// the journal from that Usn on, handing every record to classification, which reports
-// through the slots. What is new is decided by the journal's sequence, never by a clock.
-// When the journal drops records the reader had not reached, the worker says so (OnGap);
-// when the watch ends by itself (the volume gone, the journal lost, a removal asked for)
-// it says why (OnEnded) and returns. Open and Stop run on the owner's thread; everything
-// the worker uses stays untouched by the owner until Stop has waited for the worker.
+// enumerates the volume's directories with their names (every path is built from them,
+// with or without a directory filter) and then reads the journal from that Usn on, handing
+// every record to classification, which reports through the slots. What is new is decided
+// by the journal's sequence, never by a clock. When the journal drops records the reader
+// had not reached, the worker says so (OnGap); when the watch ends by itself (the volume
+// gone, the journal lost, a removal asked for) it says why (OnEnded) and returns. Open and
+// Stop run on the owner's thread; everything the worker uses stays untouched by the owner
+// until Stop has waited for the worker.
 class VolumeJournalWatcher {
 public:
     static constexpr std::uint32_t kReadBufferSize = 4096;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace ntfs {
 
@@ -215,6 +216,11 @@ public:
     // The name: NameUnits() UTF-16 units, maybe unaligned, inside the record once decoded.
     const std::uint8_t* Name() const { return bytes_ + FileNameOffset(); }
     int NameUnits() const { return FileNameLength() / 2; }
+    // The name copied out as UTF-16 units: its place in the batch need not be aligned for them.
+    void CopyName(std::u16string& name) const {
+        name.resize(static_cast<std::size_t>(NameUnits()));
+        std::memcpy(name.data(), Name(), name.size() * sizeof(char16_t));
+    }
     // Every field at once.
     UsnRecordV2Header Header() const {
         UsnRecordV2Header header{};

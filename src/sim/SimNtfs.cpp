@@ -525,10 +525,10 @@ bool SimNtfs::AddHardLinkThrough(Handle& handle, std::uint32_t parent, std::u16s
     files_.AddLink(handle.record, parent, name);
     SimFileTable::Entry& entry = files_.At(handle.record);
     entry.reasons |= kReasonHardLinkChange;
+    // The one record that names the new link. The handle keeps the name it was opened
+    // through: a delete through it removes that one, and its closing record names the
+    // file by it, not by the link.
     Emit(handle.record, parent, name, entry.reasons);
-    // Its close record names the file by its new name.
-    handle.parent = parent;
-    handle.name = name;
     return true;
 }
 

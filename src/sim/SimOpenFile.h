@@ -45,7 +45,8 @@ public:
     // Gathers any other reason bits (OBJECT_ID_CHANGE, EA_CHANGE, …); the close bit is
     // left to Close.
     bool NoteChange(std::uint32_t reasons);
-    // A further name for this file: HARD_LINK_CHANGE under the new name.
+    // A further name for this file: HARD_LINK_CHANGE under the new name; the handle's own
+    // name, its later records' and its close's, stays the one it was opened through.
     bool AddHardLink(std::uint64_t parent, std::u16string_view name);
     // Deletes the name at the close of the file's last handle: FILE_DELETE with the
     // close when it was the last name, HARD_LINK_CHANGE otherwise. A directory must be

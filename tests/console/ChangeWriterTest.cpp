@@ -80,6 +80,29 @@ TEST_F(ChangeWriterTest, InJsonTheStartIsWrittenButIsNoChange) {
               R"("time":133594620873456789,"attributes":32,"usn":0})");
 }
 
+// A path over 1,100 characters is written whole in either format, as one line.
+TEST_F(ChangeWriterTest, APathOfAnyLengthIsOneWholeLine) {
+    std::u16string deep = u"C:\\";
+    while (deep.size() <= 1100) {
+        deep += u"目录" + std::u16string(60, u'x') + u"\\";
+    }
+    CWString name(u"a.txt");
+    CWString dir(deep);
+    FileTime time = FileTime::FromInt64(133594620873456789LL);
+    Writer(ChangeWriter::Format::kLines).Slots().OnCreated(name, dir, time, 0x20);
+    Writer(ChangeWriter::Format::kJson).Slots().OnCreated(name, dir, time, 0x20);
+    std::string json = ToUtf8(deep);
+    for (std::size_t at = 0; (at = json.find('\\', at)) != std::string::npos; at += 2) {
+        json.insert(at, 1, '\\');
+    }
+    EXPECT_EQ(written, (std::vector<Written>{
+                           {"14:03:27[新建文件] " + ToUtf8(deep) + "a.txt", true},
+                           {R"({"slot":"OnCreated","name":"a.txt","dir":")" + json +
+                                R"(","time":133594620873456789,"attributes":32,"usn":0})",
+                            true},
+                       }));
+}
+
 TEST_F(ChangeWriterTest, EachKindSelectsItsOwnLinesAndTheStartOfAWatchStays) {
     for (std::size_t k = 0; k < ChangeKindSet::kNames.size(); ++k) {
         const auto kind = static_cast<ChangeKind>(k);

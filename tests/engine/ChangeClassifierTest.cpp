@@ -7,6 +7,8 @@
 
 #include "EngineTestSupport.h"
 #include "engine/BatchWalk.h"
+#include "ntfs/Win32Codes.h"
+#include "sim/ForwardingPlatform.h"
 
 // Every completed change under the watched directories reaches exactly one slot with the
 // right name, directory and kind. Each scenario runs the engine over a simulated volume:
@@ -52,14 +54,27 @@ const Scenario kScenarios[] = {
          s.v.MakeFile(s.data, u"new.txt", 5000);
          return Lines{"Created C:\\data\\|new.txt"};
      }},
-    {"create_and_delete_before_close_gives_created",
+    // The file no longer exists: it is not reported as created, but as gone for good.
+    {"create_and_delete_under_one_handle_is_a_delete",
      {u"C:\\data"},
      [](Scene& s) {
          SimOpenFile h = s.v.CreateOpen(s.data, u"t.tmp");
          h.Write(0, 10);
          h.MarkForDelete();
          h.Close();
-         return Lines{"Created C:\\data\\|t.tmp"};
+         return Lines{"Deleted C:\\data\\|t.tmp"};
+     }},
+    {"a_directory_created_and_deleted_under_one_handle_leaves_the_index",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile h = s.v.CreateOpen(s.data, u"brief", ntfs::kAttributeDirectory);
+         const std::uint64_t brief = h.Reference();
+         h.MarkForDelete();
+         h.Close();
+         s.v.AppendRecord(Record(
+             ntfs::MakeFileReference(990, 1), brief, ntfs::kReasonClose | ntfs::kReasonDataExtend,
+             ntfs::kAttributeArchive, u"late.txt", s.platform.Clock().FileTime()));
+         return Lines{"Deleted C:\\data\\|brief"};
      }},
     {"a_directory_that_denies_listing_still_names_its_changes",
      {u"C:\\data"},
@@ -79,6 +94,24 @@ const Scenario kScenarios[] = {
      [](Scene& s) {
          s.v.SetAttributes(s.a, ntfs::kAttributeArchive | ntfs::kAttributeHidden);
          return Lines{"Attributes C:\\data\\|a.txt 80008000"};
+     }},
+    {"renamed_twice_under_one_handle_names_the_first_old_name",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile h = s.v.Open(s.a);
+         h.Rename(s.data, u"b.txt");
+         h.Rename(s.data, u"c.txt");
+         h.Close();
+         return Lines{"Renamed a.txt|c.txt|C:\\data\\"};
+     }},
+    {"moved_twice_under_one_handle_comes_from_the_first_place",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile h = s.v.Open(s.a);
+         h.Rename(s.other, u"b.txt");
+         h.Rename(s.outside, u"c.txt");
+         h.Close();
+         return Lines{"Moved a.txt|c.txt|C:\\data\\|C:\\outside\\"};
      }},
     {"rename_in_place",
      {u"C:\\data"},
@@ -126,12 +159,32 @@ const Scenario kScenarios[] = {
          const SimRecycled r = s.v.Recycle(s.a);
          return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\" + kSid + "\\" + U(r.name)};
      }},
-    {"recycle_of_another_user_is_a_move",
+    // Fast user switching, or a user elevated with an administrator's password: the item
+    // goes to that user's own folder in the bin.
+    {"recycle_of_another_user",
      {u"C:\\data"},
      [](Scene& s) {
          const SimRecycled r = s.v.Recycle(s.a, u"S-1-5-21-1-2-3-1002");
-         return Lines{"Moved a.txt|" + U(r.name) +
-                      "|C:\\data\\|C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1002\\"};
+         return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1002\\" +
+                      U(r.name)};
+     }},
+    {"a_move_into_the_bin_but_not_into_a_users_folder_is_a_move",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const auto bin = s.v.MakeDirectory(SimVolume::kRoot, u"$RECYCLE.BIN");
+         const auto user = s.v.MakeDirectory(bin, u"S-1-5-21-1-2-3-1002");
+         const auto below = s.v.MakeDirectory(user, u"$R0A1B2C");
+         const auto other = s.v.MakeDirectory(bin, u"Other");
+         const auto b = s.v.MakeFile(s.data, u"b.txt");
+         const auto c = s.v.MakeFile(s.data, u"c.txt");
+         s.v.Rename(s.a, bin, u"a.txt");
+         s.v.Rename(b, below, u"b.txt");
+         s.v.Rename(c, other, u"c.txt");
+         return Lines{
+             "Created C:\\data\\|b.txt", "Created C:\\data\\|c.txt",
+             "Moved a.txt|a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\",
+             "Moved b.txt|b.txt|C:\\data\\|C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1002\\$R0A1B2C\\",
+             "Moved c.txt|c.txt|C:\\data\\|C:\\$RECYCLE.BIN\\Other\\"};
      }},
     {"recycle_folder_in_other_letter_case",
      {u"C:\\data"},
@@ -159,11 +212,32 @@ const Scenario kScenarios[] = {
          s.v.EmptyRecycleBin();
          return Lines{"Recycled a.txt|C:\\data\\|C:\\$RECYCLE.BIN\\" + kSid + "\\" + U(r.name)};
      }},
-    {"hard_link_change_is_another_change",
+    {"a_link_added_is_a_new_name",
      {u"C:\\data"},
      [](Scene& s) {
          s.v.AddHardLink(s.a, s.data, u"link.txt");
-         return Lines{"Other C:\\data\\|link.txt 80010000"};
+         return Lines{"Created C:\\data\\|link.txt"};
+     }},
+    // The file's first name lies outside; the closing record names the file by that.
+    {"a_link_added_in_the_tree_to_a_file_outside_it",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.AddHardLink(s.o, s.sub, u"o-link.txt");
+         return Lines{"Created C:\\data\\sub\\|o-link.txt"};
+     }},
+    {"a_link_added_outside_the_tree_is_not_reported",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.AddHardLink(s.a, s.outside, u"a-link.txt");
+         return Lines{};
+     }},
+    {"one_name_of_several_deleted_is_a_deletion_of_that_name",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.v.AddHardLink(s.a, s.outside, u"a-link.txt");
+         s.v.DeletePath(u"\\data\\a.txt");
+         s.v.DeletePath(u"\\outside\\a-link.txt");  // the last name: outside
+         return Lines{"Deleted C:\\data\\|a.txt"};
      }},
     {"file_in_the_root",
      {u"C:\\"},
@@ -177,6 +251,21 @@ const Scenario kScenarios[] = {
          const auto d = s.v.MakeDirectory(s.data, u"new");
          s.v.MakeFile(d, u"x.txt");
          return Lines{"Created C:\\data\\|new", "Created C:\\data\\new\\|x.txt"};
+     }},
+    // The directory's first record names it, before its handle closes: what is made in it
+    // meanwhile lies under it.
+    {"a_file_made_in_a_directory_whose_handle_is_still_open",
+     {u"C:\\data"},
+     [](Scene& s) {
+         SimOpenFile fresh = s.v.CreateOpen(s.data, u"fresh", ntfs::kAttributeDirectory);
+         s.v.MakeFile(fresh.Reference(), u"x.txt");
+         fresh.Close();
+         SimOpenFile renamed = s.v.Open(s.sub);
+         renamed.Rename(s.data, u"renamed");
+         s.v.MakeFile(s.sub, u"y.txt");
+         renamed.Close();
+         return Lines{"Created C:\\data\\fresh\\|x.txt", "Created C:\\data\\|fresh",
+                      "Created C:\\data\\renamed\\|y.txt", "Renamed sub|renamed|C:\\data\\"};
      }},
     {"directory_created_outside_then_moved_in_then_a_file_in_it",
      {u"C:\\data"},
@@ -204,7 +293,9 @@ const Scenario kScenarios[] = {
              ntfs::kAttributeArchive, u"late.txt", s.platform.Clock().FileTime()));
          return Lines{"Deleted C:\\data\\|sub"};
      }},
-    {"directory_deleted_before_classification_resolves_to_an_empty_path",
+    // The records are read after the folder is gone: the paths are the ones the journal
+    // saw, not asked of the volume afterwards.
+    {"files_of_a_folder_deleted_before_classification_keep_its_path",
      {u"C:\\data"},
      [](Scene& s) {
          s.gate.CloseAndWaitForTheReader();
@@ -212,7 +303,63 @@ const Scenario kScenarios[] = {
          s.v.Delete(x);
          s.v.Delete(s.sub);
          s.gate.Open();
-         return Lines{"Created |x.txt", "Deleted |x.txt", "Deleted C:\\data\\|sub"};
+         return Lines{"Created C:\\data\\sub\\|x.txt", "Deleted C:\\data\\sub\\|x.txt",
+                      "Deleted C:\\data\\|sub"};
+     }},
+    // rd /s /q, Shift+Del of a folder, git clean -fdx: everything below first, each file
+    // with its full path.
+    {"a_tree_deleted_for_good_names_every_file_with_its_path",
+     {u"C:\\data"},
+     [](Scene& s) {
+         const auto build = s.v.MakeDirectories(u"\\data\\build\\obj\\x64");
+         s.v.MakeFile(build, u"main.o");
+         s.v.MakeFile(s.v.Lookup(u"\\data\\build"), u"app.exe");
+         s.gate.CloseAndWaitForTheReader();
+         s.v.DeleteTree(s.v.Lookup(u"\\data\\build"));
+         s.gate.Open();
+         return Lines{"Created C:\\data\\|build",
+                      "Created C:\\data\\build\\|obj",
+                      "Created C:\\data\\build\\obj\\|x64",
+                      "Created C:\\data\\build\\obj\\x64\\|main.o",
+                      "Created C:\\data\\build\\|app.exe",
+                      "Deleted C:\\data\\build\\|app.exe",
+                      "Deleted C:\\data\\build\\obj\\x64\\|main.o",
+                      "Deleted C:\\data\\build\\obj\\|x64",
+                      "Deleted C:\\data\\build\\|obj",
+                      "Deleted C:\\data\\|build"};
+     }},
+    {"a_change_before_its_folder_was_renamed_names_the_old_path",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.gate.CloseAndWaitForTheReader();
+         s.v.MakeFile(s.sub, u"before.txt");
+         s.v.Rename(s.sub, s.data, u"renamed");
+         s.v.MakeFile(s.sub, u"after.txt");
+         s.v.Rename(s.sub, s.other, u"moved");
+         s.v.MakeFile(s.sub, u"outside.txt");
+         s.gate.Open();
+         return Lines{"Created C:\\data\\sub\\|before.txt", "Renamed sub|renamed|C:\\data\\",
+                      "Created C:\\data\\renamed\\|after.txt",
+                      "Moved renamed|moved|C:\\data\\|C:\\other\\"};
+     }},
+    // Over 1,100 characters: built from the index, without the platform's name query.
+    {"a_path_of_any_length",
+     {u"C:\\data"},
+     [](Scene& s) {
+         s.platform.SetHasOpenByIdCalls(false);
+         Lines lines;
+         std::string dir = "C:\\data\\";
+         std::uint64_t parent = s.data;
+         for (int level = 0; level < 6; ++level) {
+             const std::u16string name = u"层" + std::u16string(200, u'a' + level);
+             parent = s.v.MakeDirectory(parent, name);
+             lines.push_back("Created " + dir + "|" + U(name));
+             dir += U(name) + "\\";
+         }
+         s.v.MakeFile(parent, u"deep.txt");
+         lines.push_back("Created " + dir + "|deep.txt");
+         EXPECT_GT(FromUtf8(dir).size(), 1100u);
+         return lines;
      }},
     {"interleaved_renames_of_an_editor_save",
      {u"C:\\data"},
@@ -337,12 +484,82 @@ TEST_F(EngineTest, PartlyBoundSlotsReportOnlyTheirKinds) {
     EXPECT_EQ(log.Lines(), (Lines{"Created C:\\data\\|c.txt"}));
 }
 
-TEST_F(EngineTest, WithoutTheOpenByIdCallsChangesComeWithEmptyDirectories) {
+TEST_F(EngineTest, WithoutTheOpenByIdCallsPathsStillComeFromTheIndex) {
     platform.SetHasOpenByIdCalls(false);
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
     ASSERT_TRUE(Open());
-    volume.MakeFile(SimVolume::kRoot, u"a.txt");
+    volume.MakeFile(data, u"a.txt");
+    // A directory neither the index nor the volume knows.
+    volume.AppendRecord(Record(ntfs::MakeFileReference(990, 1), ntfs::MakeFileReference(991, 1),
+                               ntfs::kReasonClose | ntfs::kReasonFileCreate,
+                               ntfs::kAttributeArchive, u"x.txt", platform.Clock().FileTime()));
     CatchUp();
-    EXPECT_EQ(log.Changes(), (Lines{"Created |a.txt"}));
+    EXPECT_EQ(log.Changes(), (Lines{"Created C:\\data\\|a.txt", "Created |x.txt"}));
+}
+
+// A classifier of its own over the test's volume, with an index of the test's making.
+struct BareClassifier {
+    BareClassifier(VolumePlatform& platform, FileRecordIndex* index)
+        : platform(platform),
+          handle(platform.OpenVolume(CWString(u"\\\\.\\C:"))),
+          classifier({platform, handle, root, recycle, nullptr, index, slots}) {}
+    ~BareClassifier() { platform.CloseVolume(handle); }
+
+    std::u16string Resolve(std::uint64_t directory) {
+        CWString path(u"unchanged");
+        classifier.ResolveDirectoryPath(directory, path);
+        return std::u16string(path.View());
+    }
+
+    VolumePlatform& platform;
+    const PlatformHandle handle;
+    const CWString root{u"C:\\"};
+    const CWString recycle;
+    const WatcherSlots slots;
+    ChangeClassifier classifier;
+};
+
+// A directory the index cannot name completely (here its parent is not known) is asked of
+// the volume by id; a path longer than the first buffer holds is asked again with the room
+// the platform says it needs.
+TEST_F(EngineTest, ADirectoryTheIndexCannotNameIsAskedOfTheVolumeAtAnyLength) {
+    std::u16string path;
+    for (int level = 0; level < 6; ++level) {
+        path += u"\\层" + std::u16string(200, static_cast<char16_t>(u'a' + level));
+    }
+    const std::uint64_t deep = volume.MakeDirectories(path);
+    FileRecordIndex index;
+    index.Set(deep, volume.Info(deep)->parent, u"not its name: its parent is unknown");
+    BareClassifier bare(platform, &index);
+    EXPECT_GT(path.size() * 2, ChangeClassifier::kNameBufferSize);
+    EXPECT_EQ(bare.Resolve(deep), u"C:" + path + u"\\");
+    EXPECT_EQ(bare.Resolve(volume.Info(deep)->parent),
+              u"C:" + path.substr(0, path.rfind(u'\\') + 1));
+    EXPECT_EQ(bare.Resolve(SimVolume::kRoot), u"C:\\");
+    EXPECT_EQ(bare.Resolve(ntfs::MakeFileReference(4242, 1)), u"unchanged");
+}
+
+// A platform that always wants more room than it was given: the queries end once it asks
+// for more than any path needs.
+class EverLongerNames : public ForwardingPlatform {
+public:
+    using ForwardingPlatform::ForwardingPlatform;
+    std::int32_t QueryNameById(PlatformHandle, std::uint32_t, std::uint64_t, void* buffer,
+                               std::uint32_t size) override {
+        ++queries;
+        const std::uint32_t wanted = size * 2;
+        std::memcpy(buffer, &wanted, sizeof wanted);
+        return win32::kStatusBufferOverflow;
+    }
+    int queries = 0;
+};
+
+TEST_F(EngineTest, ANameQueryThatAlwaysWantsMoreRoomEnds) {
+    EverLongerNames greedy(platform);
+    BareClassifier bare(greedy, nullptr);
+    EXPECT_EQ(bare.Resolve(volume.MakeDirectory(SimVolume::kRoot, u"d")), u"unchanged");
+    EXPECT_GT(greedy.queries, 1);
+    EXPECT_LE(greedy.queries, 8);
 }
 
 // Arbitrary bytes as read results, straight through the walk and classification: nothing
@@ -354,7 +571,7 @@ TEST_F(EngineTest, RandomBatchesThroughTheWalkAndClassification) {
     const CWString recycle(u"C:\\$RECYCLE.BIN\\S-1\\");
     std::set<std::uint64_t> watched{data};
     FileRecordIndex index;
-    index.Insert(volume.Lookup(u"\\data\\sub"), data);
+    index.Set(volume.Lookup(u"\\data\\sub"), data, u"sub");
     const PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
     const WatcherSlots slots = log.Slots();
     const WatchScope scope{platform, handle, root, recycle, &watched, &index, slots};
@@ -386,7 +603,7 @@ TEST_F(EngineTest, RandomBatchesThroughTheWalkAndClassification) {
             batch.data(), batch.size(), INT64_MIN,
             [&](const ntfs::UsnRecordV2& record) { classifier.ClassifyRecord(record); });
     }
-    EXPECT_LE(classifier.PendingRenameCount(), PendingRenames::kDefaultCapacity);
+    EXPECT_LE(classifier.PendingNameCount(), PendingNames::kDefaultCapacity);
     platform.CloseVolume(handle);
 }
 

@@ -33,23 +33,35 @@ protected:
     }
 };
 
-TEST_F(Enumeration, EveryDirectoryIsEnteredWithItsParentAndFilesAreNot) {
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> directories;
+TEST_F(Enumeration, EveryDirectoryIsEnteredWithItsParentAndNameAndFilesAreNot) {
+    struct Entered {
+        std::uint64_t directory, parent;
+        std::u16string name;
+    };
+    std::vector<Entered> directories;
     std::vector<std::uint64_t> files;
     std::uint64_t parent = SimVolume::kRoot;
     for (int depth = 0; depth < 6; ++depth) {
         for (int i = 0; i < 300; ++i) {  // enough for many portions of the buffer
-            const auto d = volume.AddExisting(
-                parent, u"dir" + std::u16string(1, u'a' + depth) + FromUtf8(std::to_string(i)),
-                ntfs::kAttributeDirectory);
-            directories.emplace_back(d, parent);
+            // Names of any length NTFS allows, some beyond the basic plane.
+            const std::u16string name = u"目录" + std::u16string(1, u'a' + depth) +
+                                        FromUtf8(std::to_string(i)) +
+                                        std::u16string(static_cast<std::size_t>(i % 240), u'x') +
+                                        (i % 7 == 0 ? u"\U0001F600" : u"");
+            const auto d = volume.AddExisting(parent, name, ntfs::kAttributeDirectory);
+            ASSERT_NE(d, 0u) << i;
+            directories.push_back({d, parent, name});
             files.push_back(volume.AddExisting(d, u"file.txt"));
         }
-        parent = directories.back().first;
+        parent = directories.back().directory;
     }
     Enumerate();
-    for (const auto& [directory, expectedParent] : directories) {
-        EXPECT_EQ(ParentOf(directory), expectedParent);
+    for (const Entered& entered : directories) {
+        std::uint64_t parentFound = 0;
+        std::u16string_view name;
+        ASSERT_TRUE(index.FindEntry(entered.directory, parentFound, name));
+        EXPECT_EQ(parentFound, entered.parent);
+        EXPECT_EQ(name, entered.name);
     }
     for (const auto file : files) {
         std::uint64_t ignored;

@@ -16,17 +16,23 @@ struct KindCase {
     std::uint32_t reasons;
     OldNamePlace oldName;
     RecordKind kind;
+    bool linkAdded = false;  // a record before the closing one carried the link change
 };
 
 // Closing records gather every reason of their handle: the first kind in the order
-// creation, deletion, content, new name, attributes wins, whatever else is set.
+// deletion, creation, link, content, new name, attributes wins, whatever else is set.
 const KindCase kCases[] = {
     {"create", kReasonFileCreate | kReasonClose, kNone, RecordKind::kCreated},
     {"create_then_write_and_rename",
      kReasonFileCreate | kReasonDataExtend | kReasonRenameNewName | kReasonClose, kSame,
      RecordKind::kCreated},
+    // The file no longer exists.
     {"create_and_delete_under_one_handle", kReasonFileCreate | kReasonFileDelete | kReasonClose,
-     kNone, RecordKind::kCreated},
+     kNone, RecordKind::kDeleted},
+    {"create_write_rename_and_delete",
+     kReasonFileCreate | kReasonDataExtend | kReasonRenameNewName | kReasonFileDelete |
+         kReasonClose,
+     kSame, RecordKind::kDeleted},
     {"delete", kReasonFileDelete | kReasonClose, kNone, RecordKind::kDeleted},
     {"delete_after_a_write", kReasonDataOverwrite | kReasonFileDelete | kReasonClose, kNone,
      RecordKind::kDeleted},
@@ -46,7 +52,20 @@ const KindCase kCases[] = {
     {"reparse_point", kReasonReparsePointChange | kReasonClose, kNone,
      RecordKind::kAttributesChanged},
     {"integrity", kReasonIntegrityChange | kReasonClose, kNone, RecordKind::kAttributesChanged},
-    {"hard_link", kReasonHardLinkChange | kReasonClose, kNone, RecordKind::kOther},
+    // A link added: NTFS wrote the change with the new name before the close.
+    {"link_added", kReasonHardLinkChange | kReasonClose, kNone, RecordKind::kLinkAdded, true},
+    // A link removed shows first in the closing record, with the name that went.
+    {"link_removed", kReasonHardLinkChange | kReasonClose, kNone, RecordKind::kLinkRemoved},
+    {"link_removed_after_a_write", kReasonDataOverwrite | kReasonHardLinkChange | kReasonClose,
+     kNone, RecordKind::kLinkRemoved},
+    {"link_added_and_attributes", kReasonHardLinkChange | kReasonBasicInfoChange | kReasonClose,
+     kNone, RecordKind::kLinkAdded, true},
+    {"link_added_to_a_new_file", kReasonFileCreate | kReasonHardLinkChange | kReasonClose, kNone,
+     RecordKind::kCreated, true},
+    {"last_link_removed", kReasonFileDelete | kReasonClose, kNone, RecordKind::kDeleted},
+    // Held from an earlier record, but this close carries no link change.
+    {"link_held_without_the_bit", kReasonDataExtend | kReasonClose, kNone,
+     RecordKind::kContentChanged, true},
     {"stream_change", kReasonStreamChange | kReasonClose, kNone, RecordKind::kOther},
     {"close_alone", kReasonClose, kNone, RecordKind::kOther},
     // Each bit on its own: which group it belongs to, if any.
@@ -71,7 +90,8 @@ const KindCase kCases[] = {
 class RecordKinds : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(RecordKinds, TheFirstReasonThatNamesAKindDecidesIt) {
-    EXPECT_EQ(KindOfRecord(GetParam().reasons, GetParam().oldName), GetParam().kind);
+    EXPECT_EQ(KindOfRecord(GetParam().reasons, GetParam().oldName, GetParam().linkAdded),
+              GetParam().kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RecordKinds, ::testing::ValuesIn(kCases),

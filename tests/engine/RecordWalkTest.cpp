@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/PendingNames.h"
 #include "ntfs/JournalRecords.h"
-#include "engine/PendingRenames.h"
 #include "runtime/text/Utf8.h"
 
 // A batch is walked record by record with every length checked: what cannot be walked
@@ -123,24 +123,35 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"trailing_garbage_of_record_size", Built().Add(u"a").Garbage(200), {"a"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PendingRenames, PairsByFileAndDropsTheOldestBeyondItsCapacity) {
-    PendingRenames pending(3);
+TEST(PendingNames, PairsByFileAndDropsTheOldestBeyondItsCapacity) {
+    PendingNames pending(3);
     for (std::uint64_t file = 1; file <= 4; ++file) {
-        pending.Hold(file, {CWString(u"n"), file * 10});
+        pending.HoldOldName(file, {CWString(u"n"), file * 10});
     }
     EXPECT_EQ(pending.Size(), 3u);
-    EXPECT_FALSE(pending.Take(1).has_value()) << "the oldest was not dropped";
-    pending.Hold(
-        2, {CWString(u"again"), 99});  // a second old name of the same file replaces the first
+    EXPECT_FALSE(pending.Take(1).oldName.has_value()) << "the oldest was not dropped";
+    // A second old name of the same file (a → b → c) keeps the first, and makes the file
+    // the newest.
+    pending.HoldOldName(2, {CWString(u"again"), 99});
+    pending.HoldAddedLink(2, {CWString(u"link"), 77});
+    pending.HoldAddedLink(2, {CWString(u"second link"), 78});
+    pending.HoldOldName(5, {CWString(u"five"), 50});
     EXPECT_EQ(pending.Size(), 3u);
-    const auto two = pending.Take(2);
-    ASSERT_TRUE(two.has_value());
-    EXPECT_EQ(two->name, u"again");
-    EXPECT_EQ(two->parent, 99u);
-    EXPECT_FALSE(pending.Take(2).has_value());
-    EXPECT_TRUE(pending.Take(4).has_value());
+    EXPECT_FALSE(pending.Take(3).oldName.has_value()) << "3 was the oldest now";
+    const PendingNames::Held two = pending.Take(2);
+    ASSERT_TRUE(two.oldName.has_value());
+    EXPECT_EQ(two.oldName->name, u"n");
+    EXPECT_EQ(two.oldName->parent, 20u);
+    ASSERT_TRUE(two.addedLink.has_value());
+    EXPECT_EQ(two.addedLink->name, u"link");
+    EXPECT_EQ(two.addedLink->parent, 77u);
+    const PendingNames::Held again = pending.Take(2);
+    EXPECT_FALSE(again.oldName.has_value());
+    EXPECT_FALSE(again.addedLink.has_value());
+    EXPECT_TRUE(pending.Take(4).oldName.has_value());
     pending.Clear();
-    EXPECT_FALSE(pending.Take(3).has_value());
+    EXPECT_FALSE(pending.Take(5).oldName.has_value());
+    EXPECT_EQ(pending.Size(), 0u);
 }
 
 }  // namespace

@@ -194,6 +194,7 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
     c.Rename(b, other, u"b.txt");
     c.SetAttributes(a, ntfs::kAttributeArchive | ntfs::kAttributeReadonly);
     c.AddHardLink(a, data, u"link.txt");
+    c.NoteChange(a, ntfs::kReasonObjectIdChange);
     const auto gone = c.MakeFile(data, u"gone.txt");
     c.Delete(gone);
     const SimRecycled r = c.Recycle(a);
@@ -204,8 +205,8 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
         receiver.Seen(),
         (Lines{"Started C", "Created C C:\\data\\|b.txt", "Content C C:\\data\\|a.txt",
                "Renamed C a.txt|a2.txt|C:\\data\\", "Moved C b.txt|b.txt|C:\\data\\|C:\\other\\",
-               "Attributes C C:\\data\\|a2.txt -2147450880",
-               "Other C C:\\data\\|link.txt -2147418112", "Created C C:\\data\\|gone.txt",
+               "Attributes C C:\\data\\|a2.txt -2147450880", "Created C C:\\data\\|link.txt",
+               "Other C C:\\data\\|a2.txt -2146959360", "Created C C:\\data\\|gone.txt",
                "Deleted C C:\\data\\|gone.txt",
                "Recycled C a2.txt|C:\\data\\|" + bin + ToUtf8(r.name)}));
     EXPECT_EQ(receiver.Threads().size(), 1u);

@@ -19,6 +19,10 @@ struct LineCase {
 TEST(ChangeLineTest, EveryKindIsTheTimeTheKindInBracketsAndThePath) {
     const std::u16string data = u"C:\\data\\";
     const std::u16string old = u"C:\\old\\";
+    std::u16string deep = u"C:\\";
+    while (deep.size() <= 1100) {
+        deep += u"目录" + std::u16string(120, u'x') + u"\\";
+    }
     const LineCase cases[] = {
         {"created",
          {.kind = ChangeKind::Created, .name = u"a.txt", .dir = data},
@@ -86,6 +90,16 @@ TEST(ChangeLineTest, EveryKindIsTheTimeTheKindInBracketsAndThePath) {
           .dir = u"E:\\",
           .why = static_cast<int>(WatchEnd::kRemovalRequested)},
          "14:03:27[监控中止] E:\\  (磁盘正在被安全移除)"},
+        {"a path over 1,100 characters",
+         {.kind = ChangeKind::Created, .name = u"a.txt", .dir = deep},
+         "14:03:27[新建文件] " + ToUtf8(deep) + "a.txt"},
+        {"moved between two paths over 1,100 characters",
+         {.kind = ChangeKind::Moved,
+          .name = u"b.txt",
+          .dir = deep + u"new\\",
+          .oldName = u"a.txt",
+          .oldDir = deep},
+         "14:03:27[移动] " + ToUtf8(deep) + "new\\b.txt  (原位置:" + ToUtf8(deep) + "a.txt)"},
     };
     for (const LineCase& c : cases) {
         EXPECT_EQ(ToUtf8(ChangeLine(u"14:03:27", c.change)), c.line) << c.what;

@@ -26,13 +26,15 @@ TEST(ChangeSlotsTest, EachCallIsOneValueWithEveryArgumentInItsField) {
     constexpr int kReasons = static_cast<int>(0x80000002u);
     const SlotCase cases[] = {
         {"OnStarted", [&](const WatcherSlots& s) { s.OnStarted(); }, {.kind = ChangeKind::Started}},
-        {"OnCreated", [&](const WatcherSlots& s) { s.OnCreated(a, dir, time, 0x10); },
+        {"OnCreated",
+         [&](const WatcherSlots& s) { s.OnCreated(a, dir, time, 0x10); },
          {.kind = ChangeKind::Created,
           .name = u"a.txt",
           .dir = u"C:\\data\\",
           .time = kStamp,
           .attributes = 0x10}},
-        {"OnDeleted", [&](const WatcherSlots& s) { s.OnDeleted(a, dir, time, 0x20); },
+        {"OnDeleted",
+         [&](const WatcherSlots& s) { s.OnDeleted(a, dir, time, 0x20); },
          {.kind = ChangeKind::Deleted,
           .name = u"a.txt",
           .dir = u"C:\\data\\",
@@ -46,21 +48,24 @@ TEST(ChangeSlotsTest, EachCallIsOneValueWithEveryArgumentInItsField) {
           .time = kStamp,
           .attributes = 0x20,
           .reasons = 0x80000002u}},
-        {"OnRenamed", [&](const WatcherSlots& s) { s.OnRenamed(a, b, dir, time, 0x20); },
+        {"OnRenamed",
+         [&](const WatcherSlots& s) { s.OnRenamed(a, b, dir, time, 0x20); },
          {.kind = ChangeKind::Renamed,
           .name = u"b.txt",
           .dir = u"C:\\data\\",
           .oldName = u"a.txt",
           .time = kStamp,
           .attributes = 0x20}},
-        {"OnRecycled", [&](const WatcherSlots& s) { s.OnRecycled(a, dir, other, time, 0x20); },
+        {"OnRecycled",
+         [&](const WatcherSlots& s) { s.OnRecycled(a, dir, other, time, 0x20); },
          {.kind = ChangeKind::Recycled,
           .oldName = u"a.txt",
           .oldDir = u"C:\\data\\",
           .newPath = u"C:\\other\\",
           .time = kStamp,
           .attributes = 0x20}},
-        {"OnMoved", [&](const WatcherSlots& s) { s.OnMoved(a, b, dir, other, time, 0x20); },
+        {"OnMoved",
+         [&](const WatcherSlots& s) { s.OnMoved(a, b, dir, other, time, 0x20); },
          {.kind = ChangeKind::Moved,
           .name = u"b.txt",
           .dir = u"C:\\other\\",
@@ -97,8 +102,7 @@ TEST(ChangeSlotsTest, OnlyTheWantedKindsGetASlotAndTheStartAlwaysDoes) {
     const WatcherSlots none = ChangeSlots(sink, [](ChangeKind) { return false; });
     EXPECT_TRUE(none.OnStarted);
     EXPECT_FALSE(none.OnCreated || none.OnDeleted || none.OnContentChanged || none.OnRenamed ||
-                 none.OnRecycled || none.OnMoved || none.OnAttributesChanged ||
-                 none.OnOtherChange);
+                 none.OnRecycled || none.OnMoved || none.OnAttributesChanged || none.OnOtherChange);
     const WatcherSlots moves =
         ChangeSlots(sink, [](ChangeKind kind) { return kind == ChangeKind::Moved; });
     EXPECT_TRUE(moves.OnMoved);

@@ -18,6 +18,12 @@ struct TextCase {
 };
 
 TEST(JsonLineTest, TextsAreEscapedAndKeptWhole) {
+    std::u16string deep = u"C:\\";
+    std::string deepJson = "\"C:\\\\";
+    while (deep.size() <= 1100) {
+        deep += u"目录\\";
+        deepJson += "\xe7\x9b\xae\xe5\xbd\x95\\\\";
+    }
     const TextCase cases[] = {
         {"plain", u"a.txt", R"("a.txt")"},
         {"quote_and_backslash", u"say \"hi\"\\x", R"("say \"hi\"\\x")"},
@@ -31,6 +37,7 @@ TEST(JsonLineTest, TextsAreEscapedAndKeptWhole) {
         {"lone_low_surrogate_at_end", std::u16string{u'a', char16_t(0xDE00)}, R"("a\ude00")"},
         {"pair_in_wrong_order", std::u16string{char16_t(0xDE00), char16_t(0xD83D)},
          R"("\ude00\ud83d")"},
+        {"a_path_over_1100_characters", deep, deepJson + "\""},
     };
     for (const TextCase& c : cases) {
         SCOPED_TRACE(c.what);

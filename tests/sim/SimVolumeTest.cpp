@@ -129,7 +129,7 @@ TEST(SimVolumeOperations, WriteTheSequencesNtfsWrites) {
          {{kSecurity, u"a.txt", u"\\docs"}, {kSecurity | kClose, u"a.txt", u"\\docs"}}},
         {"hard link",
          [](T& t) { return t.volume.AddHardLink(t.a, t.other, u"link.txt"); },
-         {{kHardLink, u"link.txt", u"\\other"}, {kHardLink | kClose, u"link.txt", u"\\other"}}},
+         {{kHardLink, u"link.txt", u"\\other"}, {kHardLink | kClose, u"a.txt", u"\\docs"}}},
         {"delete for good",
          [](T& t) { return t.volume.Delete(t.a); },
          {{kDelete | kClose, u"a.txt", u"\\docs"}}},
@@ -308,6 +308,18 @@ TEST_F(SimVolumeTest, HardLinksNameOneFileTwice) {
     ASSERT_TRUE(volume.Delete(a));
     ExpectRecords({{kDelete | kClose, u"link.txt", u"\\other"}}, "last name deleted");
     EXPECT_FALSE(volume.Info(a).has_value());
+}
+
+// A handle that added a link still stands for the name it was opened through.
+TEST_F(SimVolumeTest, ADeleteThroughAHandleThatAddedALinkRemovesItsOwnName) {
+    SimOpenFile file = volume.Open(a);
+    ASSERT_TRUE(file.AddHardLink(other, u"link.txt"));
+    ASSERT_TRUE(file.MarkForDelete());
+    file.Close();
+    ExpectRecords({{kHardLink, u"link.txt", u"\\other"}, {kHardLink | kClose, u"a.txt", u"\\docs"}},
+                  "a link added, the opened name deleted");
+    EXPECT_EQ(volume.Lookup(u"\\docs\\a.txt"), 0u);
+    EXPECT_EQ(volume.PathsOf(a), (std::vector<std::u16string>{u"\\other\\link.txt"}));
 }
 
 TEST_F(SimVolumeTest, EveryNameStaysFindableAsOthersComeAndGo) {

@@ -20,7 +20,6 @@ constexpr std::uint64_t kBin = 0x0001000000000060;
 constexpr std::uint64_t kUser = 0x0001000000000061;
 constexpr std::uint64_t kNewDir = 0x0001000000000070;
 constexpr std::uint64_t kUnknown = 0x0001000000000099;
-constexpr const char* kSid = "S-1-5-21-1-2-3-1000";
 // 2021-09-08 07:49:50 UTC, a whole second.
 constexpr std::int64_t kStart = 132755609900000000;
 
@@ -94,7 +93,7 @@ protected:
         tDelete = s.Add(File(4), kOther, kReasonFileDelete | C, u"gone.txt", kStart + 60000);
         tAttributes = s.Add(File(5), kData, kReasonBasicInfoChange | C, u"h.txt", kStart + 70000,
                             kAttributeHidden | kAttributeArchive);
-        tOther = s.Add(File(6), kData, kReasonHardLinkChange | C, u"l.txt", kStart + 80000);
+        tOther = s.Add(File(6), kData, kReasonObjectIdChange | C, u"l.txt", kStart + 80000);
         tOdd = s.Add(File(7), kData, kReasonFileCreate | C,
                      std::u16string(u"q\"\\名\t") + char16_t(0xD800), kStart + 90000);
         tUnknown = s.Add(File(8), kUnknown, kReasonFileCreate | C, u"u.txt", kStart + 100000);
@@ -127,7 +126,7 @@ protected:
 };
 
 TEST_F(ReplayCommandTest, OneLinePerSlotCallInCallOrder) {
-    const ToolRun run = Run({"--since", std::to_string(kStart), "--sid", kSid});
+    const ToolRun run = Run({"--since", std::to_string(kStart)});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string recycle = "C:\\\\$RECYCLE.BIN\\\\S-1-5-21-1-2-3-1000\\\\";
     const std::vector<std::string> expected = {
@@ -147,12 +146,13 @@ TEST_F(ReplayCommandTest, OneLinePerSlotCallInCallOrder) {
         Line("OnAttributesChanged",
              R"("name":"h.txt","dir":"C:\\data\\","reasons":2147516416,)" + T(tAttributes, 0x22)),
         Line("OnOtherChange",
-             R"("name":"l.txt","dir":"C:\\data\\","reasons":2147549184,)" + T(tOther)),
+             R"("name":"l.txt","dir":"C:\\data\\","reasons":2148007936,)" + T(tOther)),
         Line("OnCreated",
              "\"name\":\"q\\\"\\\\\xe5\x90\x8d\\t\\ud800\",\"dir\":\"C:\\\\data\\\\\"," + T(tOdd)),
         Line("OnCreated", R"("name":"u.txt","dir":"",)" + T(tUnknown)),
         Line("OnCreated", R"("name":"newdir","dir":"C:\\data\\",)" + T(tNewDir, 0x10)),
-        Line("OnCreated", R"("name":"n.txt","dir":"",)" + T(tInNewDir)),
+        // A directory the table does not hold, named from its create record.
+        Line("OnCreated", R"("name":"n.txt","dir":"C:\\data\\newdir\\",)" + T(tInNewDir)),
     };
     EXPECT_EQ(run.Lines(), expected);
     for (const JsonObject& object : ParseLines(run)) {
@@ -194,16 +194,14 @@ TEST_F(ReplayCommandTest, WatchedDirectoriesFilterByAncestry) {
     EXPECT_EQ(slots, (std::vector<std::string>{"OnStarted ", "OnContentChanged c.log",
                                                "OnMoved m.txt", "OnDeleted gone.txt"}));
 
-    // Without the SID the recycle bin is a folder like any other; the index learns a new
-    // directory from its create record.
+    // The index learns a new directory, and its name, from its create record.
     const ToolRun data = Run({"--since", std::to_string(kStart), "--watch", "C:\\data"});
     ASSERT_EQ(data.exitCode, 0) << data.err;
     const std::vector<JsonObject> objects = ParseLines(data);
     ASSERT_EQ(objects.size(), 11u);
-    EXPECT_EQ(objects[4].at("slot"), "OnMoved");
-    EXPECT_EQ(objects[4].at("newDir"), "C:\\$RECYCLE.BIN\\S-1-5-21-1-2-3-1000\\");
+    EXPECT_EQ(objects[4].at("slot"), "OnRecycled");
     EXPECT_EQ(objects[10].at("name"), "n.txt");
-    EXPECT_EQ(objects[10].at("dir"), "");  // a directory the table does not know
+    EXPECT_EQ(objects[10].at("dir"), "C:\\data\\newdir\\");
 }
 
 TEST_F(ReplayCommandTest, AnotherVolumeLetter) {
@@ -268,8 +266,6 @@ TEST_F(ReplayCommandTest, BadArgumentsAndFilesExitWithTwo) {
          {"--journal", "JOURNAL", "--since", "9223372036854775808"},
          "--since takes"},
         {"bare_hex_prefix", {"--journal", "JOURNAL", "--since", "0x"}, "--since takes"},
-        {"sid_not_a_sid", {"--journal", "JOURNAL", "--sid", "S-1-5-21\\x"}, "--sid takes a SID"},
-        {"sid_trailing_dash", {"--journal", "JOURNAL", "--sid", "S-1-5-"}, "--sid takes a SID"},
         {"missing_journal", {"--journal", "DIR/none.bin"}, "cannot read journal file"},
         {"journal_is_a_folder", {"--journal", "DIR"}, "cannot read journal file"},
         {"missing_table",

@@ -209,7 +209,7 @@ TEST(Win32VolumePlatform, ADirectorysFileIdResolvesToItsPath) {
     const CWString recyclePath(u"C:\\$RECYCLE.BIN\\");
     const WatcherSlots slots;
     const WatchScope scope{platform, volume, rootPath, recyclePath, nullptr, nullptr, slots};
-    const ChangeClassifier classifier(scope);
+    ChangeClassifier classifier(scope);
     const auto resolve = [&](std::uint64_t id) {
         CWString path(u"unchanged");
         classifier.ResolveDirectoryPath(id, path);
@@ -219,6 +219,36 @@ TEST(Win32VolumePlatform, ADirectorysFileIdResolvesToItsPath) {
               "C:\\windows\\system32\\");
     EXPECT_EQ(resolve(IdOf(platform, CWConstString(u"C:\\"))), "C:\\");
     EXPECT_EQ(resolve(0x00FF00FF00FF00FFull), "unchanged");
+    platform.CloseVolume(volume);
+}
+
+// A path longer than the first buffer of the name query holds: asked again with the room
+// the platform answered it needs.
+TEST(Win32VolumePlatform, ADirectoryWithAPathOverAThousandCharactersResolvesWhole) {
+    Win32VolumePlatform platform;
+    const PlatformHandle volume = platform.OpenVolume(CWConstString(u"\\\\.\\C:"));
+    ASSERT_NE(volume, kInvalidPlatformHandle);
+    std::wstring path = L"C:\\yz-long-path";
+    std::vector<std::wstring> made{path};
+    for (int level = 0; path.size() <= 1100; ++level) {
+        path += L"\\" + std::wstring(200, static_cast<wchar_t>(L'a' + level));
+        made.push_back(path);
+    }
+    for (const std::wstring& dir : made) {
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS)
+            << dir.size();
+    }
+    const CWString rootPath(u"C:\\");
+    const CWString recyclePath;
+    const WatcherSlots slots;
+    ChangeClassifier classifier({platform, volume, rootPath, recyclePath, nullptr, nullptr, slots});
+    CWString resolved;
+    classifier.ResolveDirectoryPath(platform.GetFileId(Text(L"\\\\?\\" + path)), resolved);
+    EXPECT_EQ(ToUtf8(resolved), ToUtf8(Text(path + L"\\")));
+    for (auto dir = made.rbegin(); dir != made.rend(); ++dir) {
+        RemoveDirectoryW((L"\\\\?\\" + *dir).c_str());
+    }
     platform.CloseVolume(volume);
 }
 

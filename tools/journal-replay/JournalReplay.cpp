@@ -91,7 +91,6 @@ int JournalReplay::Run(const ReplayOptions& options, std::ostream& out, std::ost
 
     SimPlatform platform;
     platform.Clock().Set(options.since);
-    platform.SetUserSidText(FromUtf8(options.sid));
     SimVolume& volume = platform.AddDrive(options.volume);
     const DirectoryTable::Placement placement = table.PlaceInto(volume);
     const std::size_t unreadable = BlankUnreadableRecords(stream);

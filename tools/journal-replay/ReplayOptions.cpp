@@ -8,10 +8,6 @@ bool IsAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // A FILETIME in decimal, or in hex with 0x; at most the largest signed 64-bit value.
 bool ParseFileTime(std::string_view text, std::int64_t& value) {
     int base = 10;
@@ -30,30 +26,11 @@ bool ParseFileTime(std::string_view text, std::int64_t& value) {
     return true;
 }
 
-// S-1- and then numbers separated by dashes: it becomes a folder name in a path.
-bool IsSidText(std::string_view text) {
-    if (text.size() < 5 || text.substr(0, 4) != "S-1-") {
-        return false;
-    }
-    bool digitBefore = false;
-    for (const char c : text.substr(4)) {
-        if (IsDigit(c)) {
-            digitBefore = true;
-        } else if (c == '-' && digitBefore) {
-            digitBefore = false;
-        } else {
-            return false;
-        }
-    }
-    return digitBefore;
-}
-
 }  // namespace
 
 const char* ReplayOptions::Usage() {
     return "usage: journal-replay --journal FILE [--directories FILE | --mft FILE]\n"
            "                      [--volume LETTER] [--watch PATH]... [--since FILETIME]\n"
-           "                      [--sid SID]\n"
            "Runs the change-journal engine over a raw $J stream and prints each slot call\n"
            "as one JSON object a line.\n";
 }
@@ -63,7 +40,6 @@ std::optional<ReplayOptions> ReplayOptions::Parse(std::span<const std::string_vi
     ReplayOptions options;
     bool volumeSeen = false;
     bool sinceSeen = false;
-    bool sidSeen = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view option = args[i];
         if (option == "-h" || option == "--help") {
@@ -72,7 +48,7 @@ std::optional<ReplayOptions> ReplayOptions::Parse(std::span<const std::string_vi
         }
         const bool takesValue = option == "--journal" || option == "--directories" ||
                                 option == "--mft" || option == "--volume" || option == "--watch" ||
-                                option == "--since" || option == "--sid";
+                                option == "--since";
         if (!takesValue) {
             error = option.substr(0, 2) == "--" ? "unknown option " + std::string(option)
                                                 : "unexpected argument " + std::string(option);
@@ -124,7 +100,7 @@ std::optional<ReplayOptions> ReplayOptions::Parse(std::span<const std::string_vi
                 return std::nullopt;
             }
             options.watch.emplace_back(value);
-        } else if (option == "--since") {
+        } else {
             if (!once(sinceSeen)) {
                 return std::nullopt;
             }
@@ -134,16 +110,6 @@ std::optional<ReplayOptions> ReplayOptions::Parse(std::span<const std::string_vi
                     "--since takes a FILETIME (decimal, or hex with 0x), not " + std::string(value);
                 return std::nullopt;
             }
-        } else {
-            if (!once(sidSeen)) {
-                return std::nullopt;
-            }
-            sidSeen = true;
-            if (!value.empty() && !IsSidText(value)) {
-                error = "--sid takes a SID such as S-1-5-21-1-2-3-1000, not " + std::string(value);
-                return std::nullopt;
-            }
-            options.sid = value;
         }
     }
     if (!options.help && options.journal.empty()) {

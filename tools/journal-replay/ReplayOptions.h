@@ -9,7 +9,7 @@
 
 // The command line of journal-replay:
 //   --journal FILE [--directories FILE | --mft FILE] [--volume LETTER] [--watch PATH]...
-//   [--since FILETIME] [--sid SID]
+//   [--since FILETIME]
 struct ReplayOptions {
     std::string journal;
     std::string directories;  // a tab-separated table
@@ -17,7 +17,6 @@ struct ReplayOptions {
     char16_t volume = u'C';
     std::vector<std::string> watch;  // UTF-8 paths
     std::int64_t since = 0;          // FILETIME of the watch start
-    std::string sid;                 // empty: the user's SID cannot be read
     bool help = false;
 
     // The arguments after the program's name; nothing, with a one-line reason, when they
