@@ -243,8 +243,10 @@ TEST(Win32VolumePlatform, ADirectoryWithAPathOverAThousandCharactersResolvesWhol
     const CWString recyclePath;
     const WatcherSlots slots;
     ChangeClassifier classifier({platform, volume, rootPath, recyclePath, nullptr, nullptr, slots});
+    FileIdentity identity;
+    ASSERT_TRUE(platform.IdentifyFile(Text(L"\\\\?\\" + path), identity));
     CWString resolved;
-    classifier.ResolveDirectoryPath(platform.GetFileId(Text(L"\\\\?\\" + path)), resolved);
+    classifier.ResolveDirectoryPath(identity.fileId, resolved);
     EXPECT_EQ(ToUtf8(resolved), ToUtf8(Text(path + L"\\")));
     for (auto dir = made.rbegin(); dir != made.rend(); ++dir) {
         RemoveDirectoryW((L"\\\\?\\" + *dir).c_str());
