@@ -1,6 +1,7 @@
 // Classification of close records in a directory eight levels deep, through the walk of a
-// 4096-byte read result, with the ancestry test and the name query of every record against
-// a simulated volume; beside it, in the same run, the walk alone over the same batch with
+// 4096-byte read result, with the ancestry test and the path of every record built from
+// the directory index (and, as the baseline, from the name query by id against a simulated
+// volume); beside it, in the same run, the walk alone over the same batch with
 // its time filter and a bare loop over the record lengths, for the ratios.
 //
 // Then the same at the size of a large file server: an index of 1,000,000 directories and
@@ -89,10 +90,19 @@ struct DeepVolume {
     ~DeepVolume() { platform.CloseVolume(handle); }
 };
 
-// Arg: how many levels above the records' directory the watched one lies (0: the records
-// are in the watched directory itself; 7: the watched one is level1).
+// Args: how many levels above the records' directory the watched one lies (0: the records
+// are in the watched directory itself; 7: the watched one is level1); whether the index
+// holds the directories' names (1: each path is built from it; 0: as before the index kept
+// names, each path comes from the name query by id, the baseline).
 void BM_ClassifyCloseRecords(benchmark::State& state) {
     DeepVolume volume;
+    if (state.range(1) == 0) {
+        for (const std::uint64_t level : volume.levels) {
+            std::uint64_t parent = 0;
+            volume.index.FindParent(level, parent);
+            volume.index.Set(level, parent, u"");  // a name not known
+        }
+    }
     const std::set<std::uint64_t> watched{
         volume.levels[7 - static_cast<std::size_t>(state.range(0))]};
     const CWString root(u"C:\\");
@@ -114,7 +124,11 @@ void BM_ClassifyCloseRecords(benchmark::State& state) {
     benchmark::DoNotOptimize(reported);
     state.SetItemsProcessed(state.iterations() * CountRecords(batch));
 }
-BENCHMARK(BM_ClassifyCloseRecords)->Arg(0)->Arg(7);
+BENCHMARK(BM_ClassifyCloseRecords)
+    ->ArgNames({"levels_above", "named"})
+    ->Args({0, 1})
+    ->Args({7, 1})
+    ->Args({7, 0});
 
 // The walk alone, handing each record to a stand-in for classification.
 void BM_WalkOnly(benchmark::State& state) {
