@@ -29,29 +29,46 @@ private:
     COLORREF saved_;
 };
 
+// A 32-bit bitmap of `width` by `height` selected into a memory device context, for a
+// control to paint into and a test to read back.
+class Canvas {
+public:
+    Canvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        previous_ = SelectObject(dc_, bitmap_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    ~Canvas() {
+        SelectObject(dc_, previous_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC Dc() const { return dc_; }
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+};
+
 // The colour a button's window erases its background with, read back from a bitmap.
 COLORREF ErasedColour(const CVolWinControl& control) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 8;
-    info.bmiHeader.biHeight = -8;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const HDC dc = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    const Canvas canvas(8, 8);
     RECT all{0, 0, 8, 8};
     const HBRUSH green = CreateSolidBrush(kGreen);
-    FillRect(dc, &all, green);
+    FillRect(canvas.Dc(), &all, green);
     DeleteObject(green);
-    SendMessageW(control.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    const COLORREF colour = GetPixel(dc, 4, 4);
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return colour;
+    SendMessageW(control.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Dc()), 0);
+    return GetPixel(canvas.Dc(), 4, 4);
 }
 
 COLORREF BrushColour(HBRUSH brush) {
@@ -98,28 +115,15 @@ COLORREF AnsweredTextColour(const CVolWinForm& form, const CVolWinControl& contr
 int PaintedPixelsOf(const CVolWinControl& control, COLORREF colour) {
     RECT client{};
     GetClientRect(control.Handle(), &client);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const HDC dc = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ previous = SelectObject(dc, bitmap);
-    SendMessageW(control.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+    const Canvas canvas(client.right, client.bottom);
+    SendMessageW(control.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()),
                  PRF_CLIENT | PRF_ERASEBKGND);
     int count = 0;
     for (int y = 0; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
-            count += GetPixel(dc, x, y) == colour ? 1 : 0;
+            count += GetPixel(canvas.Dc(), x, y) == colour ? 1 : 0;
         }
     }
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
     return count;
 }
 
