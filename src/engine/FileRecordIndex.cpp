@@ -184,50 +184,75 @@ void FileRecordIndex::Rename(Slot& slot, std::u16string_view name) {
     CompactNamesIfWasteful();
 }
 
+std::vector<FileRecordIndex::NameBlock> FileRecordIndex::OneBlockWithTheEmptyName() {
+    std::vector<NameBlock> blocks(1);
+    blocks[0].used = 1;
+    blocks[0].capacity = 1;
+    blocks[0].units = std::make_unique<char16_t[]>(1);  // a zero: the empty name's length
+    return blocks;
+}
+
+FileRecordIndex::NameBlock& FileRecordIndex::BlockWithRoomFor(std::size_t units) {
+    NameBlock& last = nameBlocks_.back();
+    if (last.capacity - last.used >= units) {
+        return last;
+    }
+    // What the last block cannot take starts a new one; its rest stays unused.
+    const std::size_t capacity = std::max({units, nameCapacity_ / 4, kMinNameUnits});
+    if (nameCapacity_ + capacity > kMaxNameUnits) {
+        throw std::length_error("FileRecordIndex: more names than the pool can address");
+    }
+    NameBlock block;
+    block.start = static_cast<std::uint32_t>(nameCapacity_);
+    block.capacity = static_cast<std::uint32_t>(capacity);
+    block.units = std::make_unique_for_overwrite<char16_t[]>(capacity);
+    nameCapacity_ += capacity;
+    return nameBlocks_.emplace_back(std::move(block));
+}
+
 std::uint32_t FileRecordIndex::StoreName(std::u16string_view name) {
     name = name.substr(0, kLongestName);
     if (name.empty()) {
         return kNoName;
     }
-    const std::less<const char16_t*> before;
-    if (!before(name.data(), names_.data()) && before(name.data(), names_.data() + names_.size())) {
-        return StoreName(std::u16string(name));  // one of the pool's own: the pool may move
-    }
-    const std::size_t start = names_.size();
-    const std::size_t end = start + 1 + name.size();
-    if (end > kMaxNameUnits) {
-        throw std::length_error("FileRecordIndex: more names than the pool can address");
-    }
-    if (end > names_.capacity()) {
-        names_.reserve(std::max({end, names_.capacity() + names_.capacity() / 4, kMinNameUnits}));
-    }
-    names_.push_back(static_cast<char16_t>(name.size()));
-    names_.insert(names_.end(), name.begin(), name.end());
-    return static_cast<std::uint32_t>(start);
+    // A name of the pool's own stays where it is: blocks never move.
+    NameBlock& block = BlockWithRoomFor(1 + name.size());
+    char16_t* at = block.units.get() + block.used;
+    at[0] = static_cast<char16_t>(name.size());
+    std::copy(name.begin(), name.end(), at + 1);
+    const std::uint32_t start = block.start + block.used;
+    block.used += static_cast<std::uint32_t>(1 + name.size());
+    nameUnits_ += 1 + name.size();
+    return start;
 }
 
 void FileRecordIndex::ReleaseName(std::uint32_t start) {
     if (start != kNoName) {
-        garbageUnits_ += 1 + std::size_t{names_[start]};
+        garbageUnits_ += 1 + NameAt(start).size();
     }
 }
 
 void FileRecordIndex::CompactNamesIfWasteful() {
-    if (garbageUnits_ <= names_.size() / 4 || names_.size() < kMinNameUnits) {
+    if (garbageUnits_ <= nameUnits_ / 4 || nameUnits_ < kMinNameUnits) {
         return;
     }
-    const std::size_t live = names_.size() - garbageUnits_;
-    std::vector<char16_t> compacted;
-    compacted.reserve(std::max(live + live / 4, kMinNameUnits));
-    compacted.push_back(0);
+    // Into a new pool of one block with room for a quarter more; the old one is read until
+    // every name has moved.
+    const std::size_t live = nameUnits_ - garbageUnits_;
+    std::vector<NameBlock> old = std::exchange(nameBlocks_, OneBlockWithTheEmptyName());
+    nameCapacity_ = 1;
+    nameUnits_ = 1;
+    garbageUnits_ = 0;
+    BlockWithRoomFor(std::max(live + live / 4, kMinNameUnits));
     const auto move = [&](Slot& slot) {
         if (slot.name == kNoName) {
             return;
         }
-        const std::u16string_view name = NameAt(slot.name);
-        slot.name = static_cast<std::uint32_t>(compacted.size());
-        compacted.push_back(static_cast<char16_t>(name.size()));
-        compacted.insert(compacted.end(), name.begin(), name.end());
+        const auto from = std::prev(std::upper_bound(
+            old.begin(), old.end(), slot.name,
+            [](std::uint32_t at, const NameBlock& block) { return at < block.start; }));
+        const char16_t* unit = from->units.get() + (slot.name - from->start);
+        slot.name = StoreName({unit + 1, unit[0]});
     };
     for (Slot& slot : slots_) {
         if (slot.key != kFreeKey) {
@@ -237,6 +262,4 @@ void FileRecordIndex::CompactNamesIfWasteful() {
     if (hasFreeKey_) {
         move(freeKeyEntry_);
     }
-    names_ = std::move(compacted);
-    garbageUnits_ = 0;
 }

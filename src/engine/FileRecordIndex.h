@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -18,9 +21,11 @@
 // table that has grown is at least 70% full. Deletion shifts the following entries back,
 // so no tombstones build up; the table never shrinks.
 //
-// The names live in one pool of UTF-16 units, each behind its length; a slot holds where
-// its name starts. A rename or an erase leaves the old name's units behind as garbage; the
-// pool is compacted once the garbage is a quarter of it.
+// The names live in a pool of UTF-16 units, each behind its length; a slot holds where
+// its name starts. The pool grows by blocks of a quarter of what it holds, so that growth
+// never copies the names already held (nor touches their pages again). A rename or an
+// erase leaves the old name's units behind as garbage; the pool is compacted once the
+// garbage is a quarter of it.
 class FileRecordIndex {
 public:
     // Enters `directory` with its parent and name, or gives the one it holds them anew. An
@@ -59,7 +64,7 @@ public:
     // 64-bit values and a 32-bit one).
     std::size_t TableBytes() const { return slots_.size() * sizeof(Slot); }
     // Bytes the name pool holds, garbage and room to grow included.
-    std::size_t NameBytes() const { return names_.capacity() * sizeof(char16_t); }
+    std::size_t NameBytes() const { return nameCapacity_ * sizeof(char16_t); }
     // The furthest any entry lies from its home slot, in slots: how well the hash spreads.
     std::size_t LongestProbe() const;
 
@@ -141,8 +146,21 @@ private:
     void Rehash(std::uint64_t slotCount);
     std::uint64_t MaxSlots() const;
 
+    // A block of the name pool: its units from `start` on, `used` of `capacity` taken.
+    struct NameBlock {
+        std::uint32_t start = 0;
+        std::uint32_t used = 0;
+        std::uint32_t capacity = 0;
+        std::unique_ptr<char16_t[]> units;
+    };
+
     std::u16string_view NameAt(std::uint32_t start) const {
-        return {names_.data() + start + 1, names_[start]};
+        // The block holding `start`: the last that begins at or before it.
+        const auto after = std::upper_bound(
+            nameBlocks_.begin(), nameBlocks_.end(), start,
+            [](std::uint32_t at, const NameBlock& block) { return at < block.start; });
+        const char16_t* unit = std::prev(after)->units.get() + (start - std::prev(after)->start);
+        return {unit + 1, unit[0]};
     }
     // Gives `slot` the name, storing it unless it already has it.
     void Rename(Slot& slot, std::u16string_view name);
@@ -154,6 +172,13 @@ private:
     std::size_t used_ = 0;  // slots holding an entry
     bool hasFreeKey_ = false;
     Slot freeKeyEntry_{};
-    std::vector<char16_t> names_ = {0};  // the shared empty name first
-    std::size_t garbageUnits_ = 0;       // units of names no entry holds any more
+    // The shared empty name first, in a block of its own.
+    std::vector<NameBlock> nameBlocks_ = OneBlockWithTheEmptyName();
+    std::size_t nameCapacity_ = 1;  // units of all blocks
+    std::size_t nameUnits_ = 1;     // units stored, garbage included
+    std::size_t garbageUnits_ = 0;  // units of names no entry holds any more
+
+    static std::vector<NameBlock> OneBlockWithTheEmptyName();
+    // Room for `units` more in the last block, adding a block when it has none.
+    NameBlock& BlockWithRoomFor(std::size_t units);
 };
