@@ -37,15 +37,16 @@ void FileRecordIndex::Set(std::uint64_t directory, std::uint64_t parent, std::u1
     if (directory == kFreeKey) {
         if (!hasFreeKey_) {
             hasFreeKey_ = true;
-            freeKeyEntry_ = Slot{kFreeKey, parent, kNoName};
+            freeKeyEntry_ = Slot{kFreeKey, parent};
+            freeKeyName_ = kNoName;
         }
         freeKeyEntry_.parent = parent;
-        Rename(freeKeyEntry_, name);
+        Rename(freeKeyName_, name);
         return;
     }
     if (const std::size_t at = SlotOf(directory); at != kNowhere) {
         slots_[at].parent = parent;
-        Rename(slots_[at], name);
+        Rename(nameOf_[at], name);
         return;
     }
     const std::uint32_t stored = StoreName(name);
@@ -53,15 +54,16 @@ void FileRecordIndex::Set(std::uint64_t directory, std::uint64_t parent, std::u1
         const std::uint64_t slots = slots_.size();
         Rehash(std::max({SlotsFor(used_ + 1), slots + slots / 4, kMinSlots}));
     }
-    Place(Slot{directory, parent, stored});
+    Place(Entry{Slot{directory, parent}, stored});
 }
 
 void FileRecordIndex::Erase(std::uint64_t directory) {
     if (directory == kFreeKey) {
         if (hasFreeKey_) {
-            ReleaseName(freeKeyEntry_.name);
+            ReleaseName(freeKeyName_);
             hasFreeKey_ = false;
             freeKeyEntry_ = Slot{};
+            freeKeyName_ = kNoName;
             CompactNamesIfWasteful();
         }
         return;
@@ -70,16 +72,18 @@ void FileRecordIndex::Erase(std::uint64_t directory) {
     if (at == kNowhere) {
         return;
     }
-    ReleaseName(slots_[at].name);
+    ReleaseName(nameOf_[at]);
     // Backward shift: the entries after it move one slot nearer their homes, up to a free
     // slot or an entry already at home, so every probe still finds what it looks for.
     for (std::size_t next = NextSlot(at);
          slots_[next].key != kFreeKey && HomeOf(Hash(slots_[next].key)) != next;
          next = NextSlot(next)) {
         slots_[at] = slots_[next];
+        nameOf_[at] = nameOf_[next];
         at = next;
     }
     slots_[at] = Slot{};
+    nameOf_[at] = kNoName;
     --used_;
     CompactNamesIfWasteful();
 }
@@ -108,13 +112,14 @@ std::uint64_t FileRecordIndex::MaxSlots() const {
     return std::min<std::uint64_t>(kMaxSlots, slots_.max_size());
 }
 
-void FileRecordIndex::Place(Slot entry) {
-    std::uint64_t hash = Hash(entry.key);
+void FileRecordIndex::Place(Entry entry) {
+    std::uint64_t hash = Hash(entry.slot.key);
     std::size_t at = HomeOf(hash);
     for (std::size_t distance = 0;; ++distance) {
         Slot& slot = slots_[at];
         if (slot.key == kFreeKey) {
-            slot = entry;
+            slot = entry.slot;
+            nameOf_[at] = entry.name;
             ++used_;
             return;
         }
@@ -123,7 +128,8 @@ void FileRecordIndex::Place(Slot entry) {
         const std::uint64_t residentHash = Hash(slot.key);
         const std::size_t residentDistance = DistanceFrom(HomeOf(residentHash), at);
         if (residentDistance < distance || (residentDistance == distance && residentHash > hash)) {
-            std::swap(slot, entry);
+            std::swap(slot, entry.slot);
+            std::swap(nameOf_[at], entry.name);
             hash = residentHash;
             distance = residentDistance;
         }
@@ -137,6 +143,8 @@ void FileRecordIndex::Rehash(std::uint64_t slotCount) {
     }
     std::vector<Slot> old =
         std::exchange(slots_, std::vector<Slot>(static_cast<std::size_t>(slotCount)));
+    const std::vector<std::uint32_t> oldNames = std::exchange(
+        nameOf_, std::vector<std::uint32_t>(static_cast<std::size_t>(slotCount), kNoName));
     used_ = 0;
     if (old.empty()) {
         return;
@@ -154,15 +162,16 @@ void FileRecordIndex::Rehash(std::uint64_t slotCount) {
     std::uint64_t lastHash = 0;
     bool inOrder = true;
     for (at = NextOld(first, old.size()); at != first; at = NextOld(at, old.size())) {
-        const Slot& entry = old[at];
-        if (entry.key == kFreeKey) {
+        const Entry entry{old[at], oldNames[at]};
+        if (entry.slot.key == kFreeKey) {
             continue;
         }
         if (inOrder) {
-            const std::uint64_t hash = Hash(entry.key);
+            const std::uint64_t hash = Hash(entry.slot.key);
             const std::size_t to = std::max(HomeOf(hash), next);
             if (hash >= lastHash && to < slots_.size()) {
-                slots_[to] = entry;
+                slots_[to] = entry.slot;
+                nameOf_[to] = entry.name;
                 ++used_;
                 next = to + 1;
                 lastHash = hash;
@@ -174,12 +183,12 @@ void FileRecordIndex::Rehash(std::uint64_t slotCount) {
     }
 }
 
-void FileRecordIndex::Rename(Slot& slot, std::u16string_view name) {
-    if (NameAt(slot.name) == name.substr(0, kLongestName)) {
+void FileRecordIndex::Rename(std::uint32_t& place, std::u16string_view name) {
+    if (NameAt(place) == name.substr(0, kLongestName)) {
         return;  // the same name again, as every later record of a renamed directory has it
     }
-    const std::uint32_t old = slot.name;
-    slot.name = StoreName(name);
+    const std::uint32_t old = place;
+    place = StoreName(name);
     ReleaseName(old);
     CompactNamesIfWasteful();
 }
@@ -244,22 +253,22 @@ void FileRecordIndex::CompactNamesIfWasteful() {
     nameUnits_ = 1;
     garbageUnits_ = 0;
     BlockWithRoomFor(std::max(live + live / 4, kMinNameUnits));
-    const auto move = [&](Slot& slot) {
-        if (slot.name == kNoName) {
+    const auto move = [&](std::uint32_t& place) {
+        if (place == kNoName) {
             return;
         }
         const auto from = std::prev(std::upper_bound(
-            old.begin(), old.end(), slot.name,
+            old.begin(), old.end(), place,
             [](std::uint32_t at, const NameBlock& block) { return at < block.start; }));
-        const char16_t* unit = from->units.get() + (slot.name - from->start);
-        slot.name = StoreName({unit + 1, unit[0]});
+        const char16_t* unit = from->units.get() + (place - from->start);
+        place = StoreName({unit + 1, unit[0]});
     };
-    for (Slot& slot : slots_) {
-        if (slot.key != kFreeKey) {
-            move(slot);
+    for (std::size_t at = 0; at < slots_.size(); ++at) {
+        if (slots_[at].key != kFreeKey) {
+            move(nameOf_[at]);
         }
     }
     if (hasFreeKey_) {
-        move(freeKeyEntry_);
+        move(freeKeyName_);
     }
 }

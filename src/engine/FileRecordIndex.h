@@ -14,7 +14,7 @@
 // and erased when it is deleted.
 //
 // Every close record on the volume walks this index up towards the root, so it is a flat
-// open-addressed table: a lookup reads one short run of adjacent 20-byte slots instead of
+// open-addressed table: a lookup reads one short run of adjacent 16-byte slots instead of
 // descending through a tree of separately allocated nodes. Runs keep Robin Hood order (by
 // home, and by hash within one home), which keeps them short at 7/8 full and lets a lookup
 // stop early. The slot count need not be a power of two, so growth adds just a quarter: a
@@ -45,12 +45,20 @@ public:
     // change of the index.
     bool FindEntry(std::uint64_t directory, std::uint64_t& parent,
                    std::u16string_view& name) const {
-        const Slot* slot = Find(directory);
-        if (slot == nullptr) {
+        if (directory == kFreeKey) {
+            if (!hasFreeKey_) {
+                return false;
+            }
+            parent = freeKeyEntry_.parent;
+            name = NameAt(freeKeyName_);
+            return true;
+        }
+        const std::size_t at = SlotOf(directory);
+        if (at == kNowhere) {
             return false;
         }
-        parent = slot->parent;
-        name = NameAt(slot->name);
+        parent = slots_[at].parent;
+        name = NameAt(nameOf_[at]);
         return true;
     }
     std::size_t Size() const { return used_ + (hasFreeKey_ ? 1 : 0); }
@@ -61,23 +69,28 @@ public:
     void Reserve(std::size_t directories);
 
     // Bytes the table takes (the same in 32-bit and 64-bit builds: its slots hold two
-    // 64-bit values and a 32-bit one).
-    std::size_t TableBytes() const { return slots_.size() * sizeof(Slot); }
+    // 64-bit values, and each a 32-bit name's place beside them).
+    std::size_t TableBytes() const {
+        return slots_.size() * (sizeof(Slot) + sizeof(std::uint32_t));
+    }
     // Bytes the name pool holds, garbage and room to grow included.
     std::size_t NameBytes() const { return nameCapacity_ * sizeof(char16_t); }
     // The furthest any entry lies from its home slot, in slots: how well the hash spreads.
     std::size_t LongestProbe() const;
 
 private:
-    // Packed to 4 bytes: 20 instead of 24 bytes a slot, a sixth of the table.
-#pragma pack(push, 4)
+    // What the walk up the ancestry reads; each slot's name has its place beside it, in
+    // nameOf_, so that the walk reads no more than it needs.
     struct Slot {
         std::uint64_t key;
         std::uint64_t parent;
+    };
+    static_assert(sizeof(Slot) == 16);
+    // An entry on its way into the table.
+    struct Entry {
+        Slot slot;
         std::uint32_t name;  // where the name starts in the pool
     };
-#pragma pack(pop)
-    static_assert(sizeof(Slot) == 20);
 
     // Marks a free slot. As a file reference it means "none", yet a malformed record may
     // still carry it, so its entry is kept beside the table.
@@ -136,13 +149,11 @@ private:
             at = NextSlot(at);
         }
     }
-    std::size_t NextSlot(std::size_t at) const {
-        return at + 1 == slots_.size() ? 0 : at + 1;
-    }
+    std::size_t NextSlot(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
 
     // Places an entry whose key the table does not hold, in its order in its run; the
     // entries after it move on by one.
-    void Place(Slot entry);
+    void Place(Entry entry);
     void Rehash(std::uint64_t slotCount);
     std::uint64_t MaxSlots() const;
 
@@ -162,16 +173,18 @@ private:
         const char16_t* unit = std::prev(after)->units.get() + (start - std::prev(after)->start);
         return {unit + 1, unit[0]};
     }
-    // Gives `slot` the name, storing it unless it already has it.
-    void Rename(Slot& slot, std::u16string_view name);
+    // Gives the slot whose name is at `place` the name, storing it unless it has it.
+    void Rename(std::uint32_t& place, std::u16string_view name);
     std::uint32_t StoreName(std::u16string_view name);
     void ReleaseName(std::uint32_t start);
     void CompactNamesIfWasteful();
 
     std::vector<Slot> slots_;
-    std::size_t used_ = 0;  // slots holding an entry
+    std::vector<std::uint32_t> nameOf_;  // beside slots_: the place of each slot's name
+    std::size_t used_ = 0;               // slots holding an entry
     bool hasFreeKey_ = false;
     Slot freeKeyEntry_{};
+    std::uint32_t freeKeyName_ = 0;
     // The shared empty name first, in a block of its own.
     std::vector<NameBlock> nameBlocks_ = OneBlockWithTheEmptyName();
     std::size_t nameCapacity_ = 1;  // units of all blocks
