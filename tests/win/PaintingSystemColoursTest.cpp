@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Canvas.h"
 #include "FormsTestSupport.h"
 #include "runtime/forms/CVWnd_Button.h"
 
@@ -29,46 +30,12 @@ private:
     COLORREF saved_;
 };
 
-// A 32-bit bitmap of `width` by `height` selected into a memory device context, for a
-// control to paint into and a test to read back.
-class Canvas {
-public:
-    Canvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    ~Canvas() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    HDC Dc() const { return dc_; }
-
-private:
-    HDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-};
-
 // The colour a button's window erases its background with, read back from a bitmap.
 COLORREF ErasedColour(const CVolWinControl& control) {
-    const Canvas canvas(8, 8);
-    RECT all{0, 0, 8, 8};
-    const HBRUSH green = CreateSolidBrush(kGreen);
-    FillRect(canvas.Dc(), &all, green);
-    DeleteObject(green);
+    Canvas canvas(8, 8);
+    canvas.Fill(kGreen);
     SendMessageW(control.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Dc()), 0);
-    return GetPixel(canvas.Dc(), 4, 4);
+    return canvas.At(4, 4);
 }
 
 COLORREF BrushColour(HBRUSH brush) {
@@ -121,7 +88,7 @@ int PaintedPixelsOf(const CVolWinControl& control, COLORREF colour) {
     int count = 0;
     for (int y = 0; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
-            count += GetPixel(canvas.Dc(), x, y) == colour ? 1 : 0;
+            count += canvas.At(x, y) == colour ? 1 : 0;
         }
     }
     return count;
