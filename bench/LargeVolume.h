@@ -24,14 +24,30 @@ inline std::u16string NameOf(const char16_t* stem, int i) {
     return name;
 }
 
+// A directory's name of exactly `units` UTF-16 units: "folder" and its number padded with
+// zeros, for a benchmark that asks names of a given length. Numbers too long for it keep
+// their digits.
+inline std::u16string FolderNameOf(int i, std::size_t units) {
+    std::u16string name = NameOf(u"folder", i);
+    constexpr std::size_t kStem = 6;
+    if (name.size() < units) {
+        name.insert(kStem, units - name.size(), u'0');
+    }
+    return name;
+}
+
+// With `directoryNameUnits`, every directory's name is that long ("folder000123");
+// without, "directory N".
 inline void Populate(SimVolume& volume, int directoryCount = kDirectories,
-                     int filesPerDirectory = kFilesPerDirectory) {
+                     int filesPerDirectory = kFilesPerDirectory,
+                     std::size_t directoryNameUnits = 0) {
     std::vector<std::uint64_t> directories;
     directories.reserve(static_cast<std::size_t>(directoryCount));
     for (int i = 0; i < directoryCount; ++i) {
         const std::uint64_t parent = i < 1000 ? SimVolume::kRoot : directories[i % 1000];
-        directories.push_back(
-            volume.AddExisting(parent, NameOf(u"directory ", i), ntfs::kAttributeDirectory));
+        const std::u16string name = directoryNameUnits == 0 ? NameOf(u"directory ", i)
+                                                            : FolderNameOf(i, directoryNameUnits);
+        directories.push_back(volume.AddExisting(parent, name, ntfs::kAttributeDirectory));
     }
     for (int i = 0; i < directoryCount * filesPerDirectory; ++i) {
         volume.AddExisting(directories[i % directoryCount], NameOf(u"document ", i) + u".txt");

@@ -9,8 +9,8 @@
 namespace {
 
 // At most 7/8 of the slots hold entries: Robin Hood probing keeps runs short at that load.
-// Growth adds a quarter, so after it the table is 70% full: between 18.3 and 22.9 bytes
-// per entry.
+// Growth adds a quarter, so after it the table is 70% full: between 22.9 and 28.6 bytes
+// per entry (a 16-byte slot and its name's place).
 std::uint64_t MaxEntries(std::uint64_t slots) {
     return slots - slots / 8;
 }
@@ -25,7 +25,9 @@ std::size_t NextOld(std::size_t at, std::size_t size) {
     return at + 1 == size ? 0 : at + 1;
 }
 
-// The pool grows by a quarter too, and is compacted once a quarter of it is garbage.
+// The pool grows by an eighth of what it holds, so that the last block's room not yet
+// taken is about a sixteenth of the names on average; it is compacted once a quarter of it
+// is garbage.
 constexpr std::size_t kMinNameUnits = 256;
 // A name's length is one unit in front of it; NTFS names are at most 255 units anyway.
 constexpr std::size_t kLongestName = 0xFFFF;
@@ -207,7 +209,7 @@ FileRecordIndex::NameBlock& FileRecordIndex::BlockWithRoomFor(std::size_t units)
         return last;
     }
     // What the last block cannot take starts a new one; its rest stays unused.
-    const std::size_t capacity = std::max({units, nameCapacity_ / 4, kMinNameUnits});
+    const std::size_t capacity = std::max({units, nameCapacity_ / 8, kMinNameUnits});
     if (nameCapacity_ + capacity > kMaxNameUnits) {
         throw std::length_error("FileRecordIndex: more names than the pool can address");
     }

@@ -22,7 +22,7 @@
 // so no tombstones build up; the table never shrinks.
 //
 // The names live in a pool of UTF-16 units, each behind its length; a slot holds where
-// its name starts. The pool grows by blocks of a quarter of what it holds, so that growth
+// its name starts. The pool grows by blocks of an eighth of what it holds, so that growth
 // never copies the names already held (nor touches their pages again). A rename or an
 // erase leaves the old name's units behind as garbage; the pool is compacted once the
 // garbage is a quarter of it.
