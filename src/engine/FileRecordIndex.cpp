@@ -1,9 +1,7 @@
 #include "engine/FileRecordIndex.h"
 
 #include <algorithm>
-#include <functional>
 #include <stdexcept>
-#include <string>
 #include <utility>
 
 namespace {
@@ -256,14 +254,9 @@ void FileRecordIndex::CompactNamesIfWasteful() {
     garbageUnits_ = 0;
     BlockWithRoomFor(std::max(live + live / 4, kMinNameUnits));
     const auto move = [&](std::uint32_t& place) {
-        if (place == kNoName) {
-            return;
+        if (place != kNoName) {
+            place = StoreName(NameIn(old, place));
         }
-        const auto from = std::prev(std::upper_bound(
-            old.begin(), old.end(), place,
-            [](std::uint32_t at, const NameBlock& block) { return at < block.start; }));
-        const char16_t* unit = from->units.get() + (place - from->start);
-        place = StoreName({unit + 1, unit[0]});
     };
     for (std::size_t at = 0; at < slots_.size(); ++at) {
         if (slots_[at].key != kFreeKey) {

@@ -165,10 +165,12 @@ private:
         std::unique_ptr<char16_t[]> units;
     };
 
-    std::u16string_view NameAt(std::uint32_t start) const {
-        // The block holding `start`: the last that begins at or before it.
+    std::u16string_view NameAt(std::uint32_t start) const { return NameIn(nameBlocks_, start); }
+    // The name at `start` in `blocks`: in the block holding it, the last that begins at or
+    // before it.
+    static std::u16string_view NameIn(const std::vector<NameBlock>& blocks, std::uint32_t start) {
         const auto after = std::upper_bound(
-            nameBlocks_.begin(), nameBlocks_.end(), start,
+            blocks.begin(), blocks.end(), start,
             [](std::uint32_t at, const NameBlock& block) { return at < block.start; });
         const char16_t* unit = std::prev(after)->units.get() + (start - std::prev(after)->start);
         return {unit + 1, unit[0]};
