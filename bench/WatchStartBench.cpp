@@ -58,19 +58,17 @@ void BM_WatchStart(benchmark::State& state) {
     Clock::time_point firstChange{};
     std::uint64_t bytesBeforeFirstChange = 0;
     WatcherSlots slots;
-    slots.OnStarted = [&] {
+    slots[ChangeKind::Started] = [&](const FileChange&) {
         const std::lock_guard<std::mutex> lock(mutex);
         started = Clock::now();
-        return 0;
     };
-    slots.OnCreated = [&](CWString& name, CWString&, FileTime&, int) {
-        if (name == u"new.txt") {
+    slots[ChangeKind::Created] = [&](const FileChange& change) {
+        if (change.name == u"new.txt") {
             const std::lock_guard<std::mutex> lock(mutex);
             firstChange = Clock::now();
             bytesBeforeFirstChange = counting.recordBytes;
             changed.notify_all();
         }
-        return 0;
     };
     for (auto _ : state) {
         VolumeJournalWatcher watcher(counting);

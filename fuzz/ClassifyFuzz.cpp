@@ -17,8 +17,8 @@
 #include "engine/ChangeClassifier.h"
 #include "engine/FileRecordIndex.h"
 #include "engine/VolumeJournalWatcher.h"
+#include "engine/WatcherSlots.h"
 #include "report/ChangeJson.h"
-#include "report/ChangeSlots.h"
 #include "sim/SimPlatform.h"
 
 namespace {
@@ -57,7 +57,7 @@ std::uint64_t Remap(std::uint64_t value, const Volume& v) {
 // The slots of the kinds chosen by the bits of `bound`, each change written as its JSON
 // line, which reads every text it is given, so that a text that is not valid is noticed.
 WatcherSlots Slots(std::uint8_t bound) {
-    return ChangeSlots(
+    return WatcherSlots::Every(
         [](const FileChange& change) { (void)ChangeJsonLine(change).size(); },
         [bound](ChangeKind kind) { return ((bound >> static_cast<int>(kind)) & 1) != 0; });
 }
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     while (at + 2 <= size) {
         std::size_t length = bytes[at] | (std::size_t{bytes[at + 1]} << 8);
         at += 2;
-        length = std::min({length, size - at, std::size_t{VolumeJournalWatcher::kReadBufferSize}});
+        length = std::min({length, size - at, std::size_t{JournalReader::kReadBufferSize}});
         // A copy of exactly the batch's bytes, so that a read past it is caught.
         std::uint8_t* batch = static_cast<std::uint8_t*>(std::malloc(length == 0 ? 1 : length));
         std::memcpy(batch, bytes + at, length);

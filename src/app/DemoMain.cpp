@@ -13,11 +13,11 @@
 
 #include "app/CVolMFCApp.h"
 #include "app/MonitorApp.h"
-#include "runtime/win32/ScopedResource.h"
 #include "demo/ActivityPlayer.h"
 #include "demo/win32/DemoActivity.h"
 #include "runtime/text/Utf8.h"
 #include "runtime/text/WideText.h"
+#include "runtime/win32/ScopedResource.h"
 #include "sim/SimPlatform.h"
 
 namespace {

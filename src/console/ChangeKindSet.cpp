@@ -4,16 +4,18 @@
 
 ChangeKindSet ChangeKindSet::All() {
     ChangeKindSet all;
-    for (std::size_t i = 0; i < kNames.size(); ++i) {
-        all.Add(static_cast<ChangeKind>(i));
+    for (const ChangeKindNames& names : kChangeKinds) {
+        if (!IsNotice(names.kind)) {
+            all.Add(names.kind);
+        }
     }
     return all;
 }
 
 std::optional<ChangeKind> ChangeKindSet::Named(std::u16string_view name) {
-    for (std::size_t i = 0; i < kNames.size(); ++i) {
-        if (EqualsIgnoringAsciiCase(name, kNames[i])) {
-            return static_cast<ChangeKind>(i);
+    for (const ChangeKindNames& names : kChangeKinds) {
+        if (!names.option.empty() && EqualsIgnoringAsciiCase(name, names.option)) {
+            return names.kind;
         }
     }
     return std::nullopt;

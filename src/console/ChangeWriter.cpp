@@ -2,7 +2,6 @@
 
 #include "report/ChangeJson.h"
 #include "report/ChangeLine.h"
-#include "report/ChangeSlots.h"
 #include "runtime/text/Utf8.h"
 
 void ChangeWriter::Write(const FileChange& change) const {
@@ -17,6 +16,6 @@ void ChangeWriter::Write(const FileChange& change) const {
 }
 
 WatcherSlots ChangeWriter::Slots() const {
-    return ChangeSlots([writer = *this](const FileChange& change) { writer.Write(change); },
-                       [this](ChangeKind kind) { return kinds_.Wants(kind); });
+    return WatcherSlots::Every([writer = *this](const FileChange& change) { writer.Write(change); },
+                               [kinds = kinds_](ChangeKind kind) { return kinds.Wants(kind); });
 }

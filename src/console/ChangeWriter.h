@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "console/ChangeKindSet.h"
+#include "engine/FileChange.h"
 #include "engine/WatcherSlots.h"
-#include "report/FileChange.h"
 
 // What the console program writes for each of the engine's calls: the window's line
 // (ChangeLine), or with --json the JSON line (ChangeJsonLine), for the kinds asked for.

@@ -14,7 +14,6 @@
 #include "engine/WatchedDirectory.h"
 #include "monitor/FileChangeMonitor.h"
 #include "report/RefusalText.h"
-#include "runtime/text/CMStringArray.h"
 #include "runtime/text/DateTimeValue.h"
 
 namespace {
@@ -39,10 +38,10 @@ void WaitForStop(StopSignal& stop, std::optional<std::chrono::milliseconds> dura
     }
 }
 
-std::u16string Joined(const std::vector<std::u16string>& paths) {
+std::u16string Joined(const std::vector<WatchedDirectory>& directories) {
     std::u16string text;
-    for (const std::u16string& path : paths) {
-        text += (text.empty() ? u"" : u"、") + path;
+    for (const WatchedDirectory& directory : directories) {
+        text += (text.empty() ? u"" : u"、") + directory.path;
     }
     return text;
 }
@@ -112,16 +111,15 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
                     }
                 })
                 .Slots();
-        slots.OnEnded = [write = std::move(slots.OnEnded), &ended, &started, &stop](
-                            CWString& root, WatchEnd reason) {
-            write(root, reason);
+        ChangeSlot& onEnded = slots[ChangeKind::Ended];
+        onEnded = [write = std::move(onEnded), &ended, &started, &stop](const FileChange& end) {
+            write(end);
             if (++ended >= started) {
                 stop.Set();
             }
-            return 0;
         };
         const std::optional<JournalPosition> resumeFrom =
-            stateFile ? ResumePoint(state, watch) : std::nullopt;
+            stateFile ? ResumePoint(state, drive, watch) : std::nullopt;
         if (!StartWatch(monitor, drive, slots, resumeFrom)) {
             progress.pop_back();
         }
@@ -202,13 +200,10 @@ int ConsoleProgram::Watch(const ConsoleOptions& options, StopSignal& stop) {
 }
 
 std::optional<JournalPosition> ConsoleProgram::ResumePoint(const WatchState& state,
+                                                           const DriveWatch& drive,
                                                            Progress& watch) {
-    const CWString root(std::u16string(1, watch.letter) + u":\\");
-    VolumeInformation volume;
-    if (!platform_.QueryVolumeInformation(root, volume)) {
-        return std::nullopt;  // nothing to tell this volume by: not kept
-    }
-    const std::uint32_t serial = volume.serialNumber;
+    // The volume as the directories' reading told it.
+    const std::uint32_t serial = drive.directories.front().volumeSerial;
     watch.serial = serial;
     const WatchState::Drive* saved = state.Find(watch.letter);
     if (saved == nullptr) {
@@ -252,7 +247,7 @@ std::vector<ConsoleProgram::DriveWatch> ConsoleProgram::DrivesOf(
             if (drive == drives.end()) {
                 drive = drives.insert(drives.end(), DriveWatch{watched.drive, {}});
             }
-            drive->paths.push_back(watched.path);
+            drive->directories.push_back(watched);
         } else if (IsDriveRefusal(watched.refusal)) {
             if (refusedDrives.insert(watched.drive).second) {
                 WriteError(u"无法监控 " + std::u16string{watched.drive, u':'} + u"：" +
@@ -273,18 +268,14 @@ bool ConsoleProgram::StartWatch(FileChangeMonitor& monitor, const DriveWatch& dr
                                 const WatcherSlots& slots,
                                 std::optional<JournalPosition> resumeFrom) {
     const std::u16string driveText(1, drive.letter);
-    CMStringArray paths;
-    for (const std::u16string& path : drive.paths) {
-        paths.Add(CWString(path));
-    }
-    if (!monitor.StartWatch(CWString(driveText), paths, slots, resumeFrom)) {
+    if (!monitor.StartWatch(drive.letter, drive.directories, slots, resumeFrom)) {
         const OpenRefusal refusal = monitor.LastRefusal();
         // Only asked when it matters: without the rights the volume cannot be opened.
         const bool elevated = refusal != OpenRefusal::VolumeNotOpened || host_.IsElevated();
         WriteError(u"无法监控 " + driveText + u":：" + RefusalText(refusal, elevated));
         return false;
     }
-    WriteError(u"开始监控：" + Joined(drive.paths));
+    WriteError(u"开始监控：" + Joined(drive.directories));
     return true;
 }
 

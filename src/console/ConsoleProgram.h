@@ -16,6 +16,7 @@
 #include "engine/OpenRefusal.h"
 #include "engine/StopSignal.h"
 #include "engine/VolumePlatform.h"
+#include "engine/WatchedDirectory.h"
 #include "engine/WatcherSlots.h"
 #include "monitor/FileChangeMonitor.h"
 
@@ -45,8 +46,8 @@ public:
 private:
     // The directories of one drive: one watch.
     struct DriveWatch {
-        char16_t letter = 0;                // upper case: c:\ and C:\ are one watch
-        std::vector<std::u16string> paths;  // the final directories, as WatchedDirectory reads them
+        char16_t letter = 0;                        // upper case: c:\ and C:\ are one watch
+        std::vector<WatchedDirectory> directories;  // as WatchedDirectory found them
     };
 
     // How far one drive's watch has come, for the state file.
@@ -60,7 +61,8 @@ private:
     int Watch(const ConsoleOptions& options, StopSignal& stop);
     // Where the watch of a drive resumes: its place in the state, when the volume there is
     // the one the state names (another one starts afresh, with a word on standard error).
-    std::optional<JournalPosition> ResumePoint(const WatchState& state, Progress& watch);
+    std::optional<JournalPosition> ResumePoint(const WatchState& state, const DriveWatch& drive,
+                                               Progress& watch);
     bool SaveState(StateFile& file, WatchState& state, const std::deque<Progress>& progress);
     // The command line's directories as the directories they lead to, by drive in the
     // order given; says why for each that cannot be watched.

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "ntfs/JournalRecords.h"
 
@@ -10,12 +9,12 @@ namespace journal {
 
 // Walks the records of one batch as a journal read or an enumeration returns it: the
 // 8-byte next value, then records back to back up to `bytes`. Hands every record the
-// decoder takes (a valid version-2 record) stamped at or after `notBefore`, or whose Usn
-// is at or after `fromUsn`, to `onRecord`; what the decoder skips is stepped over, and
-// where it stops, the batch ends. Never reads outside [batch, batch + bytes).
+// decoder takes (a valid version-2 record) whose Usn is at or after `fromUsn` to
+// `onRecord`; what the decoder skips is stepped over, and where it stops, the batch ends.
+// Never reads outside [batch, batch + bytes).
 template <typename OnRecord>
-void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBefore,
-               std::int64_t fromUsn, OnRecord&& onRecord) {
+void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t fromUsn,
+               OnRecord&& onRecord) {
     if (bytes < 8) {
         return;
     }
@@ -29,19 +28,11 @@ void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBef
         if (check == ntfs::RecordCheck::kStop) {
             return;
         }
-        if (check == ntfs::RecordCheck::kRecord &&
-            (record.TimeStamp() >= notBefore || record.Usn() >= fromUsn)) {
+        if (check == ntfs::RecordCheck::kRecord && record.Usn() >= fromUsn) {
             onRecord(record);
         }
         at += record.RecordLength();
     }
-}
-
-// The same, by time stamp alone.
-template <typename OnRecord>
-void WalkBatch(const std::uint8_t* batch, std::size_t bytes, std::int64_t notBefore,
-               OnRecord&& onRecord) {
-    WalkBatch(batch, bytes, notBefore, INT64_MAX, std::forward<OnRecord>(onRecord));
 }
 
 }  // namespace journal

@@ -8,37 +8,41 @@
 
 namespace {
 
-CWString RecordName(const ntfs::UsnRecordV2& record) {
-    CWString name;
-    // Copied as bytes: the name's place in the batch need not be aligned for char16_t.
-    name.AssignChars(reinterpret_cast<const char16_t*>(record.Name()), record.NameUnits());
+std::u16string RecordName(const ntfs::UsnRecordV2& record) {
+    std::u16string name;
+    record.CopyName(name);
     return name;
 }
 
-// Whether a slot waits for a change of this kind. A move may turn out to be a recycling
-// only once its new directory's path is known, so either slot makes it worth the paths.
-bool IsListenedFor(RecordKind kind, const WatcherSlots& slots) {
+// The kind a record of this kind is reported as; a move may still turn out to be a
+// recycling once its new directory's path is known.
+ChangeKind ReportedAs(RecordKind kind) {
     switch (kind) {
         case RecordKind::kCreated:
         case RecordKind::kLinkAdded:
-            return static_cast<bool>(slots.OnCreated);
+            return ChangeKind::Created;
         case RecordKind::kDeleted:
         case RecordKind::kLinkRemoved:
-            return static_cast<bool>(slots.OnDeleted);
+            return ChangeKind::Deleted;
         case RecordKind::kContentChanged:
-            return static_cast<bool>(slots.OnContentChanged);
+            return ChangeKind::ContentChanged;
         case RecordKind::kRenamed:
-            return static_cast<bool>(slots.OnRenamed);
+            return ChangeKind::Renamed;
         case RecordKind::kMovedOrRecycled:
-            return slots.OnMoved || slots.OnRecycled;
         case RecordKind::kMovedFromUnknown:
-            return static_cast<bool>(slots.OnMoved);
+            return ChangeKind::Moved;
         case RecordKind::kAttributesChanged:
-            return static_cast<bool>(slots.OnAttributesChanged);
+            return ChangeKind::AttributesChanged;
         case RecordKind::kOther:
-            return static_cast<bool>(slots.OnOtherChange);
+            break;
     }
-    return false;
+    return ChangeKind::Other;
+}
+
+// Whether anyone wants a change of this kind now: otherwise its paths are spared.
+bool IsWanted(RecordKind kind, const WatcherSlots& slots) {
+    return slots.Wants(ReportedAs(kind)) ||
+           (kind == RecordKind::kMovedOrRecycled && slots.Wants(ChangeKind::Recycled));
 }
 
 OldNamePlace PlaceOf(const std::optional<PendingNames::Name>& old, std::uint64_t parent) {
@@ -68,13 +72,14 @@ bool ChangeClassifier::IsInsideWatched(std::uint64_t directory) const {
     return false;
 }
 
-void ChangeClassifier::ResolveDirectoryPath(std::uint64_t directory, CWString& path) {
+void ChangeClassifier::ResolveDirectoryPath(std::uint64_t directory, std::u16string& path) {
+    ++pathsBuilt_;
     if (!PathFromIndex(directory, path)) {
         PathFromPlatform(directory, path);
     }
 }
 
-bool ChangeClassifier::PathFromIndex(std::uint64_t directory, CWString& path) {
+bool ChangeClassifier::PathFromIndex(std::uint64_t directory, std::u16string& path) {
     if (scope_.parentIndex == nullptr) {
         return false;
     }
@@ -83,8 +88,7 @@ bool ChangeClassifier::PathFromIndex(std::uint64_t directory, CWString& path) {
         if (directory == ntfs::kRootFileReference) {
             path = scope_.rootPath;
             for (auto name = pathNames_.rbegin(); name != pathNames_.rend(); ++name) {
-                path.AppendChars(name->data(), static_cast<int>(name->size()));
-                path.AppendChar(u'\\');
+                path.append(*name).push_back(u'\\');
             }
             return true;
         }
@@ -99,7 +103,7 @@ bool ChangeClassifier::PathFromIndex(std::uint64_t directory, CWString& path) {
     return false;  // a loop of parents
 }
 
-void ChangeClassifier::PathFromPlatform(std::uint64_t directory, CWString& path) const {
+void ChangeClassifier::PathFromPlatform(std::uint64_t directory, std::u16string& path) const {
     if (!scope_.platform.HasOpenByIdCalls()) {
         return;
     }
@@ -130,17 +134,19 @@ void ChangeClassifier::PathFromPlatform(std::uint64_t directory, CWString& path)
     std::memcpy(name.data(), buffer.data() + ntfs::kFileNameInformationNameOffset, units * 2);
     path = scope_.rootPath;
     if (units > 1) {
-        path.AppendChars(name.data() + 1, static_cast<int>(units - 1));  // without the leading "\"
+        path.append(name, 1);  // without the leading "\"
     }
-    path.EnsureTrailingBackslash();
+    if (path.back() != u'\\') {
+        path.push_back(u'\\');
+    }
 }
 
-bool ChangeClassifier::IsRecycleFolder(const CWString& dir) const {
+bool ChangeClassifier::IsRecycleFolder(std::u16string_view dir) const {
     // Every user's recycle bin: a folder named by the user's SID (S-1-5-21-…) directly
     // under the volume's $RECYCLE.BIN, whatever letter case the volume gave that.
     constexpr std::u16string_view kBin = u"$RECYCLE.BIN\\";
-    std::u16string_view rest = dir.View();
-    const std::u16string_view root = scope_.rootPath.View();
+    std::u16string_view rest = dir;
+    const std::u16string_view root = scope_.rootPath;
     if (!StartsWithIgnoringAsciiCase(rest, root) ||
         !StartsWithIgnoringAsciiCase(rest.substr(root.size()), kBin)) {
         return false;
@@ -202,63 +208,40 @@ void ChangeClassifier::Report(const ntfs::UsnRecordV2& record, const ntfs::UsnRe
     const std::uint64_t parent = linkAdded ? held.addedLink->parent : h.ParentFileReferenceNumber;
     const bool inside = IsInsideWatched(parent) || (old && IsInsideWatched(old->parent));
     const WatcherSlots& slots = scope_.slots;
-    if (!inside || !IsListenedFor(kind, slots)) {
-        return;  // outside, or nobody listens for this kind: spare the paths
-    }
-    if (slots.OnUsn) {
-        slots.OnUsn(record.Usn());
+    if (!inside || !IsWanted(kind, slots)) {
+        return;  // outside, or nobody wants this kind now: spare the paths
     }
 
-    CWString name = linkAdded ? held.addedLink->name : RecordName(record);
-    CWString dir;
-    ResolveDirectoryPath(parent, dir);
-    FileTime time = FileTime::FromInt64(h.TimeStamp);
-    const int attributes = static_cast<int>(h.FileAttributes);
-    const int reasons = static_cast<int>(h.Reason);
-
+    FileChange change{.kind = ReportedAs(kind),
+                      .name = linkAdded ? held.addedLink->name : RecordName(record),
+                      .time = h.TimeStamp,
+                      .usn = record.Usn(),
+                      .attributes = h.FileAttributes};
+    ResolveDirectoryPath(parent, change.dir);
     switch (kind) {
-        case RecordKind::kCreated:
-        case RecordKind::kLinkAdded:
-            slots.OnCreated(name, dir, time, attributes);
-            return;
-        case RecordKind::kDeleted:
-        case RecordKind::kLinkRemoved:
-            slots.OnDeleted(name, dir, time, attributes);
-            return;
         case RecordKind::kContentChanged:
-            slots.OnContentChanged(name, dir, reasons, time, attributes);
-            return;
-        case RecordKind::kRenamed: {
-            CWString oldName = old->name;
-            slots.OnRenamed(oldName, name, dir, time, attributes);
-            return;
-        }
-        case RecordKind::kMovedOrRecycled: {
-            CWString oldName = old->name;
-            CWString oldDir;
-            ResolveDirectoryPath(old->parent, oldDir);
-            if (IsRecycleFolder(dir)) {
-                if (slots.OnRecycled) {
-                    CWString newPath = CWString::Concat(dir, name);
-                    slots.OnRecycled(oldName, oldDir, newPath, time, attributes);
-                }
-            } else if (slots.OnMoved) {
-                slots.OnMoved(oldName, name, oldDir, dir, time, attributes);
-            }
-            return;
-        }
-        case RecordKind::kMovedFromUnknown: {
-            // Where it came from is unknown: both old texts stay empty.
-            CWString oldName;
-            CWString oldDir;
-            slots.OnMoved(oldName, name, oldDir, dir, time, attributes);
-            return;
-        }
         case RecordKind::kAttributesChanged:
-            slots.OnAttributesChanged(name, dir, reasons, time, attributes);
-            return;
         case RecordKind::kOther:
-            slots.OnOtherChange(name, dir, reasons, time, attributes);
-            return;
+            change.reasons = h.Reason;
+            break;
+        case RecordKind::kRenamed:
+            change.oldName = old->name;
+            break;
+        case RecordKind::kMovedOrRecycled:
+            change.oldName = old->name;
+            ResolveDirectoryPath(old->parent, change.oldDir);
+            if (IsRecycleFolder(change.dir)) {
+                // Named by where it was taken from; its place in the bin beside that.
+                change.kind = ChangeKind::Recycled;
+                change.newPath = std::move(change.dir) + change.name;
+                change.dir.clear();
+                change.name.clear();
+            }
+            break;
+        default:
+            break;  // a move from where the watch never saw: both old texts stay empty
+    }
+    if (slots.Wants(change.kind)) {
+        slots.Report(change);
     }
 }

@@ -20,14 +20,13 @@
 struct WatchScope {
     VolumePlatform& platform;
     PlatformHandle volume;
-    const CWString& rootPath;
-    const CWString& recyclePath;
+    std::u16string_view rootPath;  // "C:\"
     const std::set<std::uint64_t>* watchedDirs;
     FileRecordIndex* parentIndex;
     const WatcherSlots& slots;
 };
 
-// Turns each journal record into at most one slot call: only records that close a handle
+// Turns each journal record into at most one change reported: only records that close a handle
 // are reported, with all the reasons gathered while it was open; the old name before a
 // file's first rename and a link its handle added are held until the closing record of
 // the same file comes. Records are handled in journal order, and the directory index
@@ -35,7 +34,8 @@ struct WatchScope {
 // new name, one deleted leaves after its own record), so a path is the one the change was
 // made under: the files of a deleted folder keep their folder, and a change made before
 // its folder was renamed names the old path. Decides whether the change lies under a
-// watched directory by the ancestry of its parent and picks the kind.
+// watched directory by the ancestry of its parent and picks the kind; a change of a kind
+// nobody wants at the moment costs no path.
 class ChangeClassifier {
 public:
     // Deeper than any real volume's tree: a longer chain of parents is a loop.
@@ -62,20 +62,23 @@ public:
     // Sets `path` to the directory's full path ending in "\": built from the index, or,
     // for a directory the index cannot name completely, asked of the platform by id.
     // Leaves it unchanged when neither can name it.
-    void ResolveDirectoryPath(std::uint64_t directory, CWString& path);
+    void ResolveDirectoryPath(std::uint64_t directory, std::u16string& path);
 
     std::size_t PendingNameCount() const { return pendingNames_.Size(); }
+    // How many directory paths were built: what a change nobody wants must not cost.
+    std::uint64_t PathsBuilt() const { return pathsBuilt_; }
 
 private:
     void FollowDirectory(const ntfs::UsnRecordV2& record, const ntfs::UsnRecordV2Header& h);
     void Report(const ntfs::UsnRecordV2& record, const ntfs::UsnRecordV2Header& h,
                 const PendingNames::Held& held);
-    bool PathFromIndex(std::uint64_t directory, CWString& path);
-    void PathFromPlatform(std::uint64_t directory, CWString& path) const;
-    bool IsRecycleFolder(const CWString& dir) const;
+    bool PathFromIndex(std::uint64_t directory, std::u16string& path);
+    void PathFromPlatform(std::uint64_t directory, std::u16string& path) const;
+    bool IsRecycleFolder(std::u16string_view dir) const;
 
     WatchScope scope_;
     PendingNames pendingNames_;
     std::u16string recordName_;                   // a directory record's name, copied out
     std::vector<std::u16string_view> pathNames_;  // a path's names, the deepest first
+    std::uint64_t pathsBuilt_ = 0;
 };

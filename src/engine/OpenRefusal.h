@@ -48,3 +48,11 @@ constexpr bool IsDriveRefusal(OpenRefusal refusal) {
            refusal == OpenRefusal::RemovableDrive || refusal == OpenRefusal::OpticalDrive ||
            refusal == OpenRefusal::NotFixedDrive;
 }
+
+// Whether a refusal concerns a watched directory rather than its drive or volume.
+constexpr bool IsDirectoryRefusal(OpenRefusal refusal) {
+    return refusal == OpenRefusal::NotALocalDirectory || refusal == OpenRefusal::DirectoryMissing ||
+           refusal == OpenRefusal::DirectoryOnUnletteredVolume ||
+           refusal == OpenRefusal::DirectoryNotIdentified ||
+           refusal == OpenRefusal::DirectoryOnOtherVolume;
+}

@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <list>
 #include <optional>
+#include <string>
 #include <unordered_map>
-
-#include "runtime/text/CWString.h"
 
 // What the records of a file said of its names before the record that closes its handle,
 // seen in one journal pass: the name it had before its first rename, and the first link
@@ -17,7 +16,7 @@
 class PendingNames {
 public:
     struct Name {
-        CWString name;
+        std::u16string name;
         std::uint64_t parent = 0;
     };
     struct Held {

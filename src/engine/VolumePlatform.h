@@ -85,10 +85,4 @@ public:
     // final file; GetFileInformationByHandle and GetFinalPathNameByHandleW of it. False
     // when it cannot be opened or read, LastError telling why.
     virtual bool IdentifyFile(const CWString& path, FileIdentity& identity) = 0;
-
-    // The current user's SID in its string form (S-1-…), empty on failure.
-    virtual CWString GetUserSidText() = 0;
-
-    // The calendar clock: seconds since 1970-01-01 UTC (time()).
-    virtual std::int64_t CurrentUnixSeconds() = 0;
 };

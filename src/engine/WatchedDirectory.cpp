@@ -55,6 +55,9 @@ std::u16string WatchedDirectory::RootOf(char16_t drive) {
 }
 
 WatchedDirectory WatchedDirectory::Resolve(VolumePlatform& platform, std::u16string_view text) {
+    while (!text.empty() && text.back() == u' ') {
+        text.remove_suffix(1);
+    }
     WatchedDirectory watched;
     // A "\\?\" path is taken as it is written, as the system takes it for an open.
     const CWString full =
@@ -91,15 +94,39 @@ WatchedDirectory WatchedDirectory::Resolve(VolumePlatform& platform, std::u16str
                               : OpenRefusal::DirectoryOnUnletteredVolume;
         return watched;
     }
+    // Links may lead to another drive: its type is asked before its file system, as the
+    // typed drive's was.
+    const CWString finalRoot(RootOf(*finalDrive));
+    if (*finalDrive != *typedDrive) {
+        watched.drive = *finalDrive;
+        watched.refusal = RefusalOfDriveType(platform.QueryDriveType(finalRoot));
+        if (watched.refusal != OpenRefusal::None) {
+            return watched;
+        }
+    }
     // A volume without a letter may be named through the folder it is mounted in, which
-    // lies on another volume: only the serial number tells the two apart.
+    // lies on another volume: only the serial number tells the two apart. When the name
+    // cannot be read, the drive's root directory tells the serial number as well.
     VolumeInformation volume;
-    if (platform.QueryVolumeInformation(CWString(RootOf(*finalDrive)), volume) &&
-        volume.serialNumber != identity.volumeSerial) {
+    std::optional<std::uint32_t> driveSerial;
+    if (platform.QueryVolumeInformation(finalRoot, volume)) {
+        driveSerial = volume.serialNumber;
+        watched.fileSystem = volume.fileSystem.View();
+    } else if (FileIdentity root;
+               platform.IdentifyFile(CWString(LongPathForm(finalRoot.View())), root)) {
+        driveSerial = root.volumeSerial;
+    }
+    if (!driveSerial) {
+        watched.refusal = OpenRefusal::DirectoryNotIdentified;
+        return watched;
+    }
+    if (*driveSerial != identity.volumeSerial) {
         watched.refusal = OpenRefusal::DirectoryOnUnletteredVolume;
         return watched;
     }
     watched.drive = *finalDrive;
     watched.path = DrivePathOf(identity.finalPath.View());
+    watched.fileId = identity.fileId;
+    watched.volumeSerial = identity.volumeSerial;
     return watched;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,10 +14,11 @@
 // its type before anything asks its file system, then the directory opened as Windows
 // opens it, through junctions, symbolic links, mounted folders and subst drives, to the
 // final directory and the drive letter of its volume. A directory that cannot be told for
-// certain is refused with the reason: a watch never covers more than was asked for.
+// certain is refused with the reason: a watch never covers more than was asked for. What
+// it finds is what the engine watches: nothing asks again.
 struct WatchedDirectory {
     OpenRefusal refusal = OpenRefusal::None;
-    // Upper case: the final directory's drive; for a refusal, the drive the text names.
+    // Upper case: the final directory's drive; for a refusal, the drive it concerns.
     char16_t drive = 0;
     // The text as Windows resolves it, "X:\..." with the letter in upper case, a trailing
     // separator as typed; the resolved text as it is when it names no drive.
@@ -24,7 +26,13 @@ struct WatchedDirectory {
     // The final directory, "D:\x" (a root "D:\"), as the system names it; empty when
     // refused.
     std::u16string path;
+    // The final directory's file id and its volume's serial number.
+    std::uint64_t fileId = 0;
+    std::uint32_t volumeSerial = 0;
+    // The file-system name of the final drive ("NTFS"); empty when it cannot be read.
+    std::u16string fileSystem;
 
+    // Trailing spaces are no part of a path, as Windows reads one: "C:\data " is C:\data.
     static WatchedDirectory Resolve(VolumePlatform& platform, std::u16string_view text);
 
     // The drive letter of a full path "X:\..." or "\\?\X:\...", in upper case.

@@ -1,5 +1,7 @@
 #include "monitor/FileChangeMonitor.h"
 
+#include <vector>
+
 FileChangeMonitor::FileChangeMonitor(VolumePlatform& platformToUse) : platform(platformToUse) {}
 
 FileChangeMonitor::FileChangeMonitor(const FileChangeMonitor& other)
@@ -45,75 +47,41 @@ void FileChangeMonitor::StopAll() {
 }
 
 void FileChangeMonitor::UnbindAll() {
-    WatchEnded.Bind(nullptr, nullptr);
-    JournalGap.Bind(nullptr, nullptr);
-    FileOtherChange.Bind(nullptr, nullptr);
-    FileAttributesChanged.Bind(nullptr, nullptr);
-    FileMoved.Bind(nullptr, nullptr);
-    FileRecycled.Bind(nullptr, nullptr);
-    FileRenamed.Bind(nullptr, nullptr);
-    FileContentChanged.Bind(nullptr, nullptr);
-    FileDeleted.Bind(nullptr, nullptr);
-    FileCreated.Bind(nullptr, nullptr);
-    WatchStarted.Bind(nullptr, nullptr);
+    for (auto event = events.rbegin(); event != events.rend(); ++event) {
+        event->Bind(nullptr, nullptr);
+    }
 }
 
-WatcherSlots FileChangeMonitor::MakeSlots(const CWString& driveText) {
-    // Each slot holds its own copy of the drive text and hands it on by reference.
+WatcherSlots FileChangeMonitor::MakeSlots() {
+    // Only the kinds someone listens for: the engine spares the paths of the others.
     WatcherSlots slots;
-    slots.OnStarted = [this, drive = driveText]() mutable { return RaiseWatchStarted(drive); };
-    slots.OnCreated = [this, drive = driveText](CWString& name, CWString& dir, FileTime&,
-                                                int) mutable {
-        return RaiseFileCreated(drive, name, dir);
-    };
-    slots.OnDeleted = [this, drive = driveText](CWString& name, CWString& dir, FileTime&,
-                                                int) mutable {
-        return RaiseFileDeleted(drive, name, dir);
-    };
-    slots.OnContentChanged = [this, drive = driveText](CWString& name, CWString& dir, int,
-                                                       FileTime&, int) mutable {
-        return RaiseFileContentChanged(drive, name, dir);
-    };
-    slots.OnRenamed = [this, drive = driveText](CWString& oldName, CWString& newName, CWString& dir,
-                                                FileTime&, int) mutable {
-        return RaiseFileRenamed(drive, oldName, newName, dir);
-    };
-    slots.OnMoved = [this, drive = driveText](CWString& oldName, CWString& newName,
-                                              CWString& oldDir, CWString& newDir, FileTime&,
-                                              int) mutable {
-        return RaiseFileMoved(drive, oldName, newName, oldDir, newDir);
-    };
-    slots.OnRecycled = [this, drive = driveText](CWString& oldName, CWString& oldDir,
-                                                 CWString& newPath, FileTime&, int) mutable {
-        return RaiseFileRecycled(drive, oldName, oldDir, newPath);
-    };
-    slots.OnAttributesChanged = [this, drive = driveText](CWString& name, CWString& dir,
-                                                          int reasons, FileTime&, int) mutable {
-        return RaiseFileAttributesChanged(drive, name, dir, reasons);
-    };
-    slots.OnOtherChange = [this, drive = driveText](CWString& name, CWString& dir, int reasons,
-                                                    FileTime&, int) mutable {
-        return RaiseFileOtherChange(drive, name, dir, reasons);
-    };
-    slots.OnGap = [this, drive = driveText](CWString& root, ::JournalGap reason,
-                                            std::int64_t firstLostUsn,
-                                            std::int64_t resumeUsn) mutable {
-        return RaiseJournalGap(drive, root, static_cast<int>(reason), firstLostUsn, resumeUsn);
-    };
-    slots.OnEnded = [this, drive = driveText](CWString& root, WatchEnd reason) mutable {
-        return RaiseWatchEnded(drive, root, static_cast<int>(reason));
-    };
+    for (const ChangeKindNames& names : kChangeKinds) {
+        if (Event(names.kind).IsBound()) {
+            slots[names.kind] = [this](const FileChange& change) { Raise(change); };
+        }
+    }
+    slots.SetFilter(filter);
     return slots;
 }
 
 bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths) {
-    return StartWatch(driveText, paths, MakeSlots(driveText));
+    std::vector<WatchedDirectory> directories;
+    for (int i = 0; i < paths.Count(); ++i) {
+        directories.push_back(WatchedDirectory::Resolve(platform, paths.At(i).View()));
+    }
+    return StartWatch(driveText.First(), directories);
 }
 
-bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArray& paths,
+bool FileChangeMonitor::StartWatch(char16_t driveLetter,
+                                   std::span<const WatchedDirectory> directories) {
+    return StartWatch(driveLetter, directories, MakeSlots());
+}
+
+bool FileChangeMonitor::StartWatch(char16_t driveLetter,
+                                   std::span<const WatchedDirectory> directories,
                                    WatcherSlots slots, std::optional<JournalPosition> resumeFrom) {
     // One engine per volume: c and C are one drive, as the watched-path rule reads it.
-    const char16_t key = FoldAsciiLetter(driveText.First());
+    const char16_t key = FoldAsciiLetter(driveLetter);
     std::unique_ptr<VolumeJournalWatcher> engine = TakeOut(key);
     if (engine) {
         engine->Stop();
@@ -129,7 +97,7 @@ bool FileChangeMonitor::StartWatch(const CWString& driveText, const CMStringArra
     // The slots go in with Open, before the worker starts: its first notifications,
     // WatchStarted above all, cannot be missed. Open waits for nothing here: the engine
     // is stopped already.
-    const bool started = engine->Open(key, paths, std::move(slots), resumeFrom);
+    const bool started = engine->Open(key, directories, std::move(slots), resumeFrom);
     lastRefusal = engine->Refusal();
     if (!started) {
         return false;
@@ -179,52 +147,6 @@ PlatformHandle FileChangeMonitor::VolumeOf(char16_t driveLetter) const {
     return it == watchers.end() ? kInvalidPlatformHandle : it->second->VolumeHandle();
 }
 
-int FileChangeMonitor::RaiseWatchStarted(CWString& drive) {
-    return WatchStarted.Raise(this, drive);
-}
-
-int FileChangeMonitor::RaiseFileCreated(CWString& drive, CWString& name, CWString& dir) {
-    return FileCreated.Raise(this, drive, name, dir);
-}
-
-int FileChangeMonitor::RaiseFileDeleted(CWString& drive, CWString& name, CWString& dir) {
-    return FileDeleted.Raise(this, drive, name, dir);
-}
-
-int FileChangeMonitor::RaiseFileContentChanged(CWString& drive, CWString& name, CWString& dir) {
-    return FileContentChanged.Raise(this, drive, name, dir);
-}
-
-int FileChangeMonitor::RaiseFileRenamed(CWString& drive, CWString& oldName, CWString& newName,
-                                        CWString& dir) {
-    return FileRenamed.Raise(this, drive, oldName, newName, dir);
-}
-
-int FileChangeMonitor::RaiseFileRecycled(CWString& drive, CWString& oldName, CWString& oldDir,
-                                         CWString& newPath) {
-    return FileRecycled.Raise(this, drive, oldName, oldDir, newPath);
-}
-
-int FileChangeMonitor::RaiseFileMoved(CWString& drive, CWString& oldName, CWString& newName,
-                                      CWString& oldDir, CWString& newDir) {
-    return FileMoved.Raise(this, drive, oldName, newName, oldDir, newDir);
-}
-
-int FileChangeMonitor::RaiseFileAttributesChanged(CWString& drive, CWString& name, CWString& dir,
-                                                  int reasons) {
-    return FileAttributesChanged.Raise(this, drive, name, dir, reasons);
-}
-
-int FileChangeMonitor::RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir,
-                                            int reasons) {
-    return FileOtherChange.Raise(this, drive, name, dir, reasons);
-}
-
-int FileChangeMonitor::RaiseJournalGap(CWString& drive, CWString& root, int reason,
-                                       std::int64_t firstLostUsn, std::int64_t resumeUsn) {
-    return JournalGap.Raise(this, drive, root, reason, firstLostUsn, resumeUsn);
-}
-
-int FileChangeMonitor::RaiseWatchEnded(CWString& drive, CWString& root, int reason) {
-    return WatchEnded.Raise(this, drive, root, reason);
+int FileChangeMonitor::Raise(const FileChange& change) {
+    return Event(change.kind).Raise(this, change);
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
 
 #include "engine/OpenRefusal.h"
 #include "engine/VolumeJournalWatcher.h"
 #include "engine/VolumePlatform.h"
+#include "engine/WatchedDirectory.h"
 #include "runtime/events/EventSlot.h"
 #include "runtime/text/AsciiCase.h"
 #include "runtime/text/CMStringArray.h"
@@ -13,11 +17,17 @@
 #include "runtime/text/CWString.h"
 
 // The one object through which the application watches volumes: one engine per drive
-// letter, in either case (c and C are one drive), and nine events of its own, raised on the worker
-// thread of the engine that found the change. Start, stop and destruction run on the caller's
-// thread.
+// letter, in either case (c and C are one drive), and one event per kind of change
+// (FileCreated, FileDeleted, …, as kChangeKinds names them), each carrying the change's
+// value, raised on the worker thread of the engine that found it. Only the kinds whose
+// events are bound when a watch starts are asked of the engine, and of those only the
+// kinds the owner's filter wants at the moment: nobody pays for a change nobody shows.
+// Start, stop and destruction run on the caller's thread.
 class FileChangeMonitor : public CVolObject {
 public:
+    // Handlers receive (receiver, this monitor, extra, the change).
+    using ChangeEvent = EventSlot<const FileChange&>;
+
     explicit FileChangeMonitor(VolumePlatform& platform);
     // Copies, clones, assignments and resets carry no watches and no bindings.
     FileChangeMonitor(const FileChangeMonitor& other);
@@ -28,16 +38,25 @@ public:
     // Ends every watch and unbinds every event.
     void Reset();
 
-    // Watches `paths` (full paths of directories of the volume, as WatchedDirectory gives
-    // them) on the volume of the first character of driveText (a watch already running
-    // there is restarted with them). False when the engine refuses the watch; no watch is
+    // The event of a kind. Bound before a watch starts, so that the watch asks for it.
+    ChangeEvent& Event(ChangeKind kind) { return events[IndexOf(kind)]; }
+    // Which of the bound kinds are wanted at the moment: asked on the worker thread before
+    // a change is built. Set before a watch starts; none wants every bound kind.
+    void SetFilter(KindFilter wanted) { filter = std::move(wanted); }
+
+    // Watches the directories (as WatchedDirectory found them, all on driveLetter's
+    // volume; none: the whole volume) with this monitor's events; a watch already running
+    // there is restarted with them. False when the engine refuses the watch; no watch is
     // then left for that drive, and LastRefusal says why.
+    bool StartWatch(char16_t driveLetter, std::span<const WatchedDirectory> directories);
+    // The same with the caller's own slots in place of this monitor's events; no event is
+    // raised for this watch. With `resumeFrom`, the watch begins there (see
+    // VolumeJournalWatcher::Open).
+    bool StartWatch(char16_t driveLetter, std::span<const WatchedDirectory> directories,
+                    WatcherSlots slots, std::optional<JournalPosition> resumeFrom = {});
+    // The same for directories named by their paths (each read by WatchedDirectory) on the
+    // volume of the first character of driveText.
     bool StartWatch(const CWString& driveText, const CMStringArray& paths);
-    // The same with the caller's own slots in place of this monitor's events, for a caller
-    // that wants every argument of the engine's calls; no event is raised for this watch.
-    // With `resumeFrom`, the watch begins there (see VolumeJournalWatcher::Open).
-    bool StartWatch(const CWString& driveText, const CMStringArray& paths, WatcherSlots slots,
-                    std::optional<JournalPosition> resumeFrom = {});
     // Why the last StartWatch was refused; None after one that started.
     OpenRefusal LastRefusal() const { return lastRefusal; }
     // Ends the watch of driveLetter, if there is one, and destroys its engine.
@@ -62,23 +81,12 @@ public:
     }
     std::size_t WatchCount() const { return watchers.size(); }
 
-    // Raised by the engines through their slots, never called directly.
-    int RaiseWatchStarted(CWString& drive);
-    int RaiseFileCreated(CWString& drive, CWString& name, CWString& dir);
-    int RaiseFileDeleted(CWString& drive, CWString& name, CWString& dir);
-    int RaiseFileContentChanged(CWString& drive, CWString& name, CWString& dir);
-    int RaiseFileRenamed(CWString& drive, CWString& oldName, CWString& newName, CWString& dir);
-    int RaiseFileRecycled(CWString& drive, CWString& oldName, CWString& oldDir, CWString& newPath);
-    int RaiseFileMoved(CWString& drive, CWString& oldName, CWString& newName, CWString& oldDir,
-                       CWString& newDir);
-    int RaiseFileAttributesChanged(CWString& drive, CWString& name, CWString& dir, int reasons);
-    int RaiseFileOtherChange(CWString& drive, CWString& name, CWString& dir, int reasons);
-    int RaiseJournalGap(CWString& drive, CWString& root, int reason, std::int64_t firstLostUsn,
-                        std::int64_t resumeUsn);
-    int RaiseWatchEnded(CWString& drive, CWString& root, int reason);
+    // Raises the event of the change's kind; the handler's result, 0 when none is bound.
+    // The engines' slots call it on their workers.
+    int Raise(const FileChange& change);
 
 private:
-    WatcherSlots MakeSlots(const CWString& driveText);
+    WatcherSlots MakeSlots();
     std::unique_ptr<VolumeJournalWatcher> TakeOut(char16_t driveLetter);
     void StopAll();
     void UnbindAll();
@@ -86,21 +94,6 @@ private:
     VolumePlatform& platform;
     std::map<char16_t, std::unique_ptr<VolumeJournalWatcher>> watchers;
     OpenRefusal lastRefusal = OpenRefusal::None;
-
-public:
-    // Handlers receive (receiver, this monitor, extra, drive, the event's arguments…).
-    EventSlot<CWString&> WatchStarted;
-    EventSlot<CWString&, CWString&, CWString&> FileCreated;
-    EventSlot<CWString&, CWString&, CWString&> FileDeleted;
-    EventSlot<CWString&, CWString&, CWString&> FileContentChanged;
-    EventSlot<CWString&, CWString&, CWString&, CWString&> FileRenamed;
-    EventSlot<CWString&, CWString&, CWString&, CWString&> FileRecycled;
-    EventSlot<CWString&, CWString&, CWString&, CWString&, CWString&> FileMoved;
-    EventSlot<CWString&, CWString&, CWString&, int> FileAttributesChanged;
-    EventSlot<CWString&, CWString&, CWString&, int> FileOtherChange;
-    // Notices about a watch itself, beside the nine: records gone before they were read
-    // (reason a JournalGap), and a watch that ended by itself (reason a WatchEnd). root is
-    // the volume's root, "C:\".
-    EventSlot<CWString&, CWString&, int, std::int64_t, std::int64_t> JournalGap;
-    EventSlot<CWString&, CWString&, int> WatchEnded;
+    KindFilter filter;
+    std::array<ChangeEvent, kChangeKindCount> events;
 };

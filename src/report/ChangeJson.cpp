@@ -1,27 +1,12 @@
 #include "report/ChangeJson.h"
 
-#include <array>
 #include <cstdint>
 
 #include "report/JsonLine.h"
 #include "report/NoticeReason.h"
 
-namespace {
-
-constexpr std::array<std::string_view, kChangeKindCount> kSlotNames = {
-    "OnCreated", "OnDeleted",           "OnContentChanged", "OnRenamed", "OnRecycled",
-    "OnMoved",   "OnAttributesChanged", "OnOtherChange",    "OnStarted", "OnGap",
-    "OnEnded",
-};
-
-}  // namespace
-
-std::string_view SlotName(ChangeKind kind) {
-    return kSlotNames[static_cast<std::size_t>(kind)];
-}
-
 std::string ChangeJsonLine(const FileChange& change) {
-    JsonLine line(SlotName(change.kind));
+    JsonLine line(NamesOf(change.kind).slot);
     switch (change.kind) {
         case ChangeKind::Started:
             return line.Text();

@@ -3,10 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/FileChange.h"
-
-// The name of the engine's slot that reports a kind ("OnCreated").
-std::string_view SlotName(ChangeKind kind);
+#include "engine/FileChange.h"
 
 // One change as one JSON object on one line: "slot" names the engine's slot, the other
 // keys are the slot's arguments by name (texts as UTF-8, numbers in decimal, the time as

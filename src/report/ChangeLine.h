@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/FileChange.h"
+#include "engine/FileChange.h"
 
 // The text in brackets that names a kind on a line ("新建文件"); empty for a notice that
 // has no line.

@@ -3,6 +3,6 @@
 #include "report/ChangeJson.h"
 
 WatcherSlots JsonSlotWriter::Slots(const KindFilter& wanted) const {
-    return ChangeSlots([sink = sink_](const FileChange& change) { sink(ChangeJsonLine(change)); },
-                       wanted);
+    return WatcherSlots::Every(
+        [sink = sink_](const FileChange& change) { sink(ChangeJsonLine(change)); }, wanted);
 }

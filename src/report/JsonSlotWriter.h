@@ -5,7 +5,6 @@
 #include <string>
 
 #include "engine/WatcherSlots.h"
-#include "report/ChangeSlots.h"
 
 // Slots that write each call as its JSON line (ChangeJsonLine). The journal replay tool
 // and the console program write the same lines, so that their outputs can be processed

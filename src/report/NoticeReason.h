@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "report/FileChange.h"
+#include "engine/FileChange.h"
 
 // Why a notice came, as the JSON line names it and as the window's line says it.
 struct NoticeReason {

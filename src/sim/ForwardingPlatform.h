@@ -33,8 +33,6 @@ public:
     bool IdentifyFile(const CWString& path, FileIdentity& identity) override {
         return inner_.IdentifyFile(path, identity);
     }
-    CWString GetUserSidText() override { return inner_.GetUserSidText(); }
-    std::int64_t CurrentUnixSeconds() override { return inner_.CurrentUnixSeconds(); }
 
 protected:
     VolumePlatform& Inner() const { return inner_; }

@@ -150,11 +150,6 @@ void SimPlatform::SetHasOpenByIdCalls(bool present) {
     hasOpenByIdCalls_ = present;
 }
 
-void SimPlatform::SetUserSidText(std::u16string sid) {
-    const std::lock_guard lock(mutex_);
-    userSid_ = std::move(sid);
-}
-
 std::uint32_t SimPlatform::LastError() const {
     const std::lock_guard lock(errorMutex_);
     const auto it = lastErrors_.find(std::this_thread::get_id());
@@ -302,15 +297,6 @@ bool SimPlatform::IdentifyFile(const CWString& path, FileIdentity& identity) {
     identity.attributes = info->attributes;
     SetLastError(win32::kErrorSuccess);
     return true;
-}
-
-CWString SimPlatform::GetUserSidText() {
-    const std::lock_guard lock(mutex_);
-    return CWString(userSid_);
-}
-
-std::int64_t SimPlatform::CurrentUnixSeconds() {
-    return clock_->UnixSeconds();
 }
 
 std::uint32_t SimPlatform::Locate(std::u16string_view path, Located& found) const {

@@ -51,8 +51,6 @@ public:
     // rights); 0 lets them succeed again.
     void FailVolumeOpens(std::uint32_t error);
     void SetHasOpenByIdCalls(bool present);
-    // An empty text makes GetUserSidText fail.
-    void SetUserSidText(std::u16string sid);
 
     // The process's current directory, a full path (C:\ at first): relative paths start
     // there, "X:name" there when it lies on X and at the root of X otherwise.
@@ -81,8 +79,6 @@ public:
                                std::uint64_t fileId, void* buffer, std::uint32_t size) override;
     CWString FullPathName(const CWString& path) override;
     bool IdentifyFile(const CWString& path, FileIdentity& identity) override;
-    CWString GetUserSidText() override;
-    std::int64_t CurrentUnixSeconds() override;
 
 private:
     struct DriveState {
@@ -131,5 +127,4 @@ private:
     PlatformHandle nextHandle_ = 0x100;
     std::uint32_t openError_ = 0;
     bool hasOpenByIdCalls_ = true;
-    std::u16string userSid_{SimVolume::kDefaultUserSid};
 };

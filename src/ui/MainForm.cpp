@@ -2,13 +2,13 @@
 
 #include <shlobj.h>
 
+#include <span>
 #include <utility>
 
 #include "engine/WatchedDirectory.h"
 #include "report/ChangeLine.h"
 #include "report/RefusalText.h"
 #include "runtime/forms/DisplayScale.h"
-#include "runtime/text/CMStringArray.h"
 #include "runtime/text/CWConstString.h"
 #include "runtime/text/DateTimeValue.h"
 #include "runtime/text/WideText.h"
@@ -58,21 +58,8 @@ const Place* PlaceOf(int id) {
     return nullptr;
 }
 
-// Trailing spaces are no part of a path, as Windows reads one: "C:\data " is C:\data.
-CWString WithoutTrailingSpaces(const CWString& text) {
-    int length = text.Length();
-    while (length > 0 && text.Chars()[length - 1] == u' ') {
-        --length;
-    }
-    return length < text.Length() ? text.Left(length) : text;
-}
-
 MainForm* FormOf(void* receiver) {
     return static_cast<MainForm*>(receiver);
-}
-
-std::u16string Text(const CWString& text) {
-    return std::u16string(text.View());
 }
 
 }  // namespace
@@ -89,14 +76,14 @@ MainForm::MainForm(VolumePlatform& platformToUse)
       eventHandle(new CVolEventObjectPointer(this)),
       platform(platformToUse) {
     SetCaption(CWConstString(kTitle));
-    monitor.FileContentChanged.Bind(OnFileContentChanged, eventHandle);
-    monitor.FileCreated.Bind(OnFileCreated, eventHandle);
-    monitor.FileDeleted.Bind(OnFileDeleted, eventHandle);
-    monitor.FileRenamed.Bind(OnFileRenamed, eventHandle);
-    monitor.FileRecycled.Bind(OnFileRecycled, eventHandle);
-    monitor.FileMoved.Bind(OnFileMoved, eventHandle);
-    monitor.JournalGap.Bind(OnJournalGap, eventHandle);
-    monitor.WatchEnded.Bind(OnWatchEnded, eventHandle);
+    // Only the kinds the window can show are bound: the engine builds nothing for the rest,
+    // and nothing for an unticked kind.
+    for (const ChangeKindNames& names : kChangeKinds) {
+        if (IsNotice(names.kind) ? !KindLabel(names.kind).empty() : GateOf(names.kind) != nullptr) {
+            monitor.Event(names.kind).Bind(OnChange, eventHandle);
+        }
+    }
+    monitor.SetFilter([this](ChangeKind kind) { return Shows(kind); });
 }
 
 MainForm::~MainForm() {
@@ -224,17 +211,17 @@ void MainForm::RemovalAsked(WPARAM event, LPARAM data) {
     }
     // The registration goes before the handle, as the system asks; the watch then ends,
     // saying why, and its worker's notice brings the window back to Idle.
-    const PlatformHandle volume = monitor.VolumeOf(watchedDrive.First());
+    const PlatformHandle volume = monitor.VolumeOf(watchedDrive);
     removalNotice = RemovalNotice();
     monitor.StopWatchForRemoval(volume);
 }
 
 void MainForm::EndedByItself() {
-    if (switchingWatch || !monitor.HasEnded(watchedDrive.First())) {
+    if (switchingWatch || !monitor.HasEnded(watchedDrive)) {
         return;  // stopped, or started again, in the meantime
     }
     removalNotice = RemovalNotice();
-    monitor.StopWatch(watchedDrive.First());
+    monitor.StopWatch(watchedDrive);
     SetRunning(false);
 }
 
@@ -364,8 +351,8 @@ void MainForm::SetRunning(bool running) {
 // type is looked into (a look at a network drive can stall the window, one at a removable
 // drive can wait for its media); the rest is refused by its type.
 void MainForm::Start() {
-    const CWString text = WithoutTrailingSpaces(directoryEdit.GetText());
-    if (text.IsEmpty()) {
+    const CWString text = directoryEdit.GetText();
+    if (text.View().find_first_not_of(u' ') == std::u16string_view::npos) {
         ShowWarning(kEmptyDirectory);
         return;
     }
@@ -378,16 +365,14 @@ void MainForm::Start() {
         ShowRefusal(directory.refusal);
         return;
     }
-    watchedDrive = CWString(std::u16string_view(&directory.drive, 1));
-    CMStringArray paths;
-    paths.Add(CWString(directory.path));
-    if (!monitor.StartWatch(watchedDrive, paths)) {
+    watchedDrive = directory.drive;
+    if (!monitor.StartWatch(watchedDrive, std::span(&directory, 1))) {
         ShowRefusal(monitor.LastRefusal());  // a refused watch would show Running and never a line
         return;
     }
     // An open volume blocks the removal of its disk: the window is told first.
     removalNotice =
-        RemovalNotice(Handle(), reinterpret_cast<HANDLE>(monitor.VolumeOf(watchedDrive.First())));
+        RemovalNotice(Handle(), reinterpret_cast<HANDLE>(monitor.VolumeOf(watchedDrive)));
     SetRunning(true);
 }
 
@@ -398,14 +383,33 @@ void MainForm::ShowRefusal(OpenRefusal refusal) {
 
 void MainForm::Stop() {
     removalNotice = RemovalNotice();
-    monitor.StopWatch(watchedDrive.First());
+    monitor.StopWatch(watchedDrive);
     SetRunning(false);
 }
 
-void MainForm::Show(void* source, const CVolWinCheckBox& box, const FileChange& change) {
-    if (source == &monitor && box.IsChecked()) {
-        QueueLine(change);
+const CVolWinCheckBox* MainForm::GateOf(ChangeKind kind) const {
+    switch (kind) {
+        case ChangeKind::Created:
+            return &createCheck;
+        case ChangeKind::Deleted:
+        case ChangeKind::Recycled:
+            return &deleteCheck;
+        case ChangeKind::ContentChanged:
+            return &modifyCheck;
+        case ChangeKind::Renamed:
+        case ChangeKind::Moved:
+            return &renameCheck;
+        default:
+            return nullptr;
     }
+}
+
+bool MainForm::Shows(ChangeKind kind) const {
+    if (IsNotice(kind)) {
+        return !KindLabel(kind).empty();
+    }
+    const CVolWinCheckBox* box = GateOf(kind);
+    return box != nullptr && box->IsChecked();
 }
 
 void MainForm::QueueLine(const FileChange& change) {
@@ -425,82 +429,15 @@ void MainForm::AppendQueuedLines() {
     SetTimer(Handle(), kLineTimer, kLineTurnMs, nullptr);
 }
 
-int MainForm::OnFileCreated(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
-                            CWString& dir) {
+int MainForm::OnChange(void* receiver, void* source, std::uint32_t, const FileChange& change) {
     MainForm* self = FormOf(receiver);
-    self->Show(source, self->createCheck,
-               {.kind = ChangeKind::Created, .name = Text(name), .dir = Text(dir)});
-    return 0;
-}
-
-int MainForm::OnFileDeleted(void* receiver, void* source, std::uint32_t, CWString&, CWString& name,
-                            CWString& dir) {
-    MainForm* self = FormOf(receiver);
-    self->Show(source, self->deleteCheck,
-               {.kind = ChangeKind::Deleted, .name = Text(name), .dir = Text(dir)});
-    return 0;
-}
-
-int MainForm::OnFileContentChanged(void* receiver, void* source, std::uint32_t, CWString&,
-                                   CWString& name, CWString& dir) {
-    MainForm* self = FormOf(receiver);
-    self->Show(source, self->modifyCheck,
-               {.kind = ChangeKind::ContentChanged, .name = Text(name), .dir = Text(dir)});
-    return 0;
-}
-
-int MainForm::OnFileRenamed(void* receiver, void* source, std::uint32_t, CWString&,
-                            CWString& oldName, CWString& newName, CWString& dir) {
-    MainForm* self = FormOf(receiver);
-    self->Show(source, self->renameCheck,
-               {.kind = ChangeKind::Renamed,
-                .name = Text(newName),
-                .dir = Text(dir),
-                .oldName = Text(oldName)});
-    return 0;
-}
-
-int MainForm::OnFileRecycled(void* receiver, void* source, std::uint32_t, CWString&,
-                             CWString& oldName, CWString& oldDir, CWString& newPath) {
-    MainForm* self = FormOf(receiver);
-    self->Show(source, self->deleteCheck,
-               {.kind = ChangeKind::Recycled,
-                .oldName = Text(oldName),
-                .oldDir = Text(oldDir),
-                .newPath = Text(newPath)});
-    return 0;
-}
-
-int MainForm::OnFileMoved(void* receiver, void* source, std::uint32_t, CWString&, CWString& oldName,
-                          CWString& newName, CWString& oldDir, CWString& newDir) {
-    MainForm* self = FormOf(receiver);
-    self->Show(source, self->renameCheck,
-               {.kind = ChangeKind::Moved,
-                .name = Text(newName),
-                .dir = Text(newDir),
-                .oldName = Text(oldName),
-                .oldDir = Text(oldDir)});
-    return 0;
-}
-
-int MainForm::OnJournalGap(void* receiver, void* source, std::uint32_t, CWString&, CWString& root,
-                           int reason, std::int64_t firstLostUsn, std::int64_t resumeUsn) {
-    MainForm* self = FormOf(receiver);
-    if (source == &self->monitor) {
-        self->QueueLine({.kind = ChangeKind::Gap,
-                         .dir = Text(root),
-                         .why = reason,
-                         .firstLostUsn = firstLostUsn,
-                         .resumeUsn = resumeUsn});
+    // The box is read again as the change arrives: it may have been cleared since the
+    // engine asked.
+    if (source != &self->monitor || !self->Shows(change.kind)) {
+        return 0;
     }
-    return 0;
-}
-
-int MainForm::OnWatchEnded(void* receiver, void* source, std::uint32_t, CWString&, CWString& root,
-                           int reason) {
-    MainForm* self = FormOf(receiver);
-    if (source == &self->monitor) {
-        self->QueueLine({.kind = ChangeKind::Ended, .dir = Text(root), .why = reason});
+    self->QueueLine(change);
+    if (change.kind == ChangeKind::Ended) {
         if (const HWND form = self->formWindow.load()) {
             PostMessageW(form, kMsgWatchEnded, 0, 0);
         }

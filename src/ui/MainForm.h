@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/FileChange.h"
 #include "engine/VolumePlatform.h"
 #include "monitor/FileChangeMonitor.h"
-#include "report/FileChange.h"
 #include "runtime/events/CVolEventObjectPointer.h"
 #include "runtime/events/HandOverQueue.h"
 #include "runtime/forms/CVolWinButton.h"
@@ -28,9 +28,9 @@
 // The program's one window: the directory to watch, the kinds of change to show, start,
 // stop and clear, and the information box with one line per change.
 //
-// Threads: clicks run on the window's thread; the change handlers run on the watched
-// volume's worker thread. A handler reads its check box's state from the copy the box
-// keeps, builds the line and queues it, and never waits for the window's thread: the
+// Threads: clicks run on the window's thread; the change handler runs on the watched
+// volume's worker thread. It reads the kind's check box from the copy the box keeps,
+// builds the line and queues it, and never waits for the window's thread: the
 // first line of a batch posts kLinesQueued, on which the window's thread appends the
 // lines queued, in the order they came, in turns on a timer while they keep coming. The queue is
 // closed when the window goes, so that no line is appended after it is gone; it outlives the
@@ -75,30 +75,14 @@ public:
     CVolWinEdit& DirectoryEdit() { return directoryEdit; }
     CVolWinEdit& LogEdit() { return logEdit; }
     FileChangeMonitor& Monitor() { return monitor; }
-    const CWString& WatchedDrive() const { return watchedDrive; }
+    char16_t WatchedDrive() const { return watchedDrive; }
 
 private:
     void BindButtonEvents();
     static int OnButtonClicked(void* receiver, void* source, std::uint32_t extra);
-    static int OnFileCreated(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                             CWString& name, CWString& dir);
-    static int OnFileDeleted(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                             CWString& name, CWString& dir);
-    static int OnFileContentChanged(void* receiver, void* source, std::uint32_t extra,
-                                    CWString& drive, CWString& name, CWString& dir);
-    static int OnFileRenamed(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                             CWString& oldName, CWString& newName, CWString& dir);
-    static int OnFileRecycled(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                              CWString& oldName, CWString& oldDir, CWString& newPath);
-    static int OnFileMoved(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                           CWString& oldName, CWString& newName, CWString& oldDir,
-                           CWString& newDir);
-    // Notices about the watch itself: shown whatever the boxes say.
-    static int OnJournalGap(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                            CWString& root, int reason, std::int64_t firstLostUsn,
-                            std::int64_t resumeUsn);
-    static int OnWatchEnded(void* receiver, void* source, std::uint32_t extra, CWString& drive,
-                            CWString& root, int reason);
+    // Every change and notice the window shows comes here, on the worker's thread.
+    static int OnChange(void* receiver, void* source, std::uint32_t extra,
+                        const FileChange& change);
     // On the window's thread, after a watch ended by itself: back to Idle.
     void EndedByItself();
     // The system asks whether the device of a volume may be removed.
@@ -113,11 +97,13 @@ private:
     void ShowWarning(const char16_t* text);
     void ShowRefusal(OpenRefusal refusal);
     void SetRunning(bool running);
-    // The change's line, when it comes from this window's monitor and its box is ticked as
-    // the change arrives. Any thread.
-    void Show(void* source, const CVolWinCheckBox& box, const FileChange& change);
-    // Queues the change's line for the information box, whatever the boxes say (the notices
-    // come this way). Any thread.
+    // The box that gates a kind of change the window shows; none for a kind it never shows.
+    const CVolWinCheckBox* GateOf(ChangeKind kind) const;
+    // Whether the window shows a kind now: a notice that has a line always, a change while
+    // its box is ticked (the copy of its state the box keeps, so the worker asks no other
+    // thread). Any thread.
+    bool Shows(ChangeKind kind) const;
+    // Queues the change's line for the information box. Any thread.
     void QueueLine(const FileChange& change);
     // The window's thread: appends a turn of the lines queued.
     void AppendQueuedLines();
@@ -152,7 +138,7 @@ private:
     CVolWinEdit logEdit;
     CVolWinButton startButton;
     FileChangeMonitor monitor;
-    CWString watchedDrive;
+    char16_t watchedDrive = 0;  // the drive of the last start; none before the first
     CVolEventObjectPointer* eventHandle;
     VolumePlatform& platform;
     // A start or stop in progress. Its waits serve messages sent by other threads, and an

@@ -472,7 +472,7 @@ TEST_F(EngineTest, PartlyBoundSlotsReportOnlyTheirKinds) {
     const auto a = volume.MakeFile(data, u"a.txt");
     WatcherSlots slots = log.Slots();
     WatcherSlots only;
-    only.OnCreated = slots.OnCreated;
+    only[ChangeKind::Created] = slots[ChangeKind::Created];
     platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
     ASSERT_TRUE(watcher.Open(u'C', Paths({u"C:\\data"}), only));
     CatchUp();
@@ -502,19 +502,17 @@ struct BareClassifier {
     BareClassifier(VolumePlatform& platform, FileRecordIndex* index)
         : platform(platform),
           handle(platform.OpenVolume(CWString(u"\\\\.\\C:"))),
-          classifier({platform, handle, root, recycle, nullptr, index, slots}) {}
+          classifier({platform, handle, u"C:\\", nullptr, index, slots}) {}
     ~BareClassifier() { platform.CloseVolume(handle); }
 
     std::u16string Resolve(std::uint64_t directory) {
-        CWString path(u"unchanged");
+        std::u16string path(u"unchanged");
         classifier.ResolveDirectoryPath(directory, path);
-        return std::u16string(path.View());
+        return path;
     }
 
     VolumePlatform& platform;
     const PlatformHandle handle;
-    const CWString root{u"C:\\"};
-    const CWString recycle;
     const WatcherSlots slots;
     ChangeClassifier classifier;
 };
@@ -567,14 +565,12 @@ TEST_F(EngineTest, ANameQueryThatAlwaysWantsMoreRoomEnds) {
 TEST_F(EngineTest, RandomBatchesThroughTheWalkAndClassification) {
     const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
     volume.MakeDirectory(data, u"sub");
-    const CWString root(u"C:\\");
-    const CWString recycle(u"C:\\$RECYCLE.BIN\\S-1\\");
     std::set<std::uint64_t> watched{data};
     FileRecordIndex index;
     index.Set(volume.Lookup(u"\\data\\sub"), data, u"sub");
     const PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
     const WatcherSlots slots = log.Slots();
-    const WatchScope scope{platform, handle, root, recycle, &watched, &index, slots};
+    const WatchScope scope{platform, handle, u"C:\\", &watched, &index, slots};
     ChangeClassifier classifier(scope);
     std::mt19937 random(12345);
     const std::uint64_t known[] = {data, volume.Lookup(u"\\data\\sub"), SimVolume::kRoot, 0, ~0ULL};

@@ -66,9 +66,9 @@ TEST_F(EngineTest, ChangesMadeAfterTheClockIsSetBackAreReported) {
     CatchUp();
     platform.Clock().Advance(-3600 * kSecond);
     volume.MakeFile(SimVolume::kRoot, u"an-hour-earlier.txt");
-    volume.AppendRecord(CloseRecord(
-        ntfs::MakeFileReference(902, 1),
-        static_cast<std::int64_t>(watcher.WatchStart()) - 86400 * kSecond, u"a-day-earlier.txt"));
+    volume.AppendRecord(CloseRecord(ntfs::MakeFileReference(902, 1),
+                                    platform.Clock().FileTime() - 86400 * kSecond,
+                                    u"a-day-earlier.txt"));
     CatchUp();
     EXPECT_EQ(log.Changes(), (std::vector<std::string>{"Created C:\\|before.txt",
                                                        "Created C:\\|an-hour-earlier.txt",
@@ -134,7 +134,7 @@ TEST_P(JournalReplaced, IsSaidAndReadFromItsFirstRecord) {
     ASSERT_TRUE(Open());
     volume.MakeFile(SimVolume::kRoot, u"first.txt");
     CatchUp();
-    const std::int64_t oldStart = static_cast<std::int64_t>(watcher.WatchStart());
+    const std::int64_t oldStart = platform.Clock().FileTime();
     const std::int64_t oldNext = volume.JournalData()->NextUsn;
     platform.Clock().Advance(100 * kSecond);
     gate.CloseAndWaitForTheReader();
@@ -142,8 +142,8 @@ TEST_P(JournalReplaced, IsSaidAndReadFromItsFirstRecord) {
         volume.DeleteJournal();  // the engine's recovery creates it again
     } else {
         volume.RecreateJournal();
-        // In the new journal before the recovery, stamped before the first watch start:
-        // a change made since the old journal went, reported whatever its stamp.
+        // In the new journal before the recovery, stamped before the watch began: a change
+        // made since the old journal went, reported whatever its stamp.
         volume.AppendRecord(
             CloseRecord(ntfs::MakeFileReference(950, 1), oldStart - 10 * kSecond, u"early.txt"));
     }
@@ -157,7 +157,7 @@ TEST_P(JournalReplaced, IsSaidAndReadFromItsFirstRecord) {
     volume.MakeFile(SimVolume::kRoot, u"second.txt");
     CatchUp();
     const std::string gap = "Gap replaced " + std::to_string(oldNext) + ".." +
-                            std::to_string(watcher.JournalData().FirstUsn);
+                            std::to_string(volume.JournalData()->FirstUsn);
     std::vector<std::string> expected{"Created C:\\|first.txt", gap};
     if (!deleteOnly) {
         expected.push_back("Content C:\\|early.txt");
@@ -166,7 +166,7 @@ TEST_P(JournalReplaced, IsSaidAndReadFromItsFirstRecord) {
     EXPECT_EQ(log.Changes(), expected);
     EXPECT_EQ(log.Count("Started"), 1);
     watcher.Stop();
-    EXPECT_EQ(watcher.JournalData().UsnJournalID, volume.JournalData()->UsnJournalID);
+    EXPECT_EQ(watcher.Position().journalId, volume.JournalData()->UsnJournalID);
 }
 
 INSTANTIATE_TEST_SUITE_P(DeletedOrRecreated, JournalReplaced, ::testing::Values(true, false));
@@ -242,7 +242,6 @@ INSTANTIATE_TEST_SUITE_P(Table, JournalBeingDeleted,
 TEST_F(EngineTest, AReaderThatFellBehindAWrappingJournalLosesNothingItStillHolds) {
     ASSERT_TRUE(Open());
     CatchUp();
-    const std::uint64_t start = watcher.WatchStart();
     gate.CloseAndWaitForTheReader();
     std::vector<std::int64_t> firstUsnOf;
     for (int i = 0; i < 40; ++i) {
@@ -260,7 +259,6 @@ TEST_F(EngineTest, AReaderThatFellBehindAWrappingJournalLosesNothingItStillHolds
         expected.push_back("Created C:\\|f" + std::to_string(i) + ".txt");
     }
     EXPECT_EQ(log.Changes(), expected);
-    EXPECT_EQ(watcher.WatchStart(), start) << "the same journal keeps the watch start";
 }
 
 TEST_F(EngineTest, ARemovedVolumeEndsTheWorkerAndSaysSo) {

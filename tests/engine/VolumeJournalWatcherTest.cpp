@@ -169,25 +169,10 @@ TEST_F(EngineTest, AnOpenThatSucceedsAfterARefusalHasNoRefusal) {
     EXPECT_EQ(watcher.Refusal(), OpenRefusal::None);
 }
 
-TEST_F(EngineTest, OpenSetsTheRootAndTheUsersRecycleFolder) {
+TEST_F(EngineTest, OpenSetsTheRootAndTheJournal) {
     ASSERT_TRUE(Open());
     EXPECT_EQ(ToUtf8(watcher.RootPath()), "C:\\");
-    EXPECT_EQ(watcher.RecyclePath().View(),
-              u"C:\\$RECYCLE.BIN\\" + std::u16string(SimVolume::kDefaultUserSid) + u"\\");
     EXPECT_EQ(watcher.JournalData().UsnJournalID, volume.JournalData()->UsnJournalID);
-}
-
-TEST_F(EngineTest, WithoutTheUsersSidTheRecycleFolderMatchesNothing) {
-    platform.SetUserSidText(u"");
-    ASSERT_TRUE(Open());
-    EXPECT_EQ(ToUtf8(watcher.RecyclePath()), "C:\\$RECYCLE.BIN\\\\");
-}
-
-TEST_F(EngineTest, WatchStartIsTheClockInWholeSeconds) {
-    platform.Clock().Set(SimClock::FromUnixSeconds(1700000000) + 7654321);
-    ASSERT_TRUE(watcher.Open(u'C', Paths({}), log.Slots()));
-    EXPECT_EQ(watcher.WatchStart(),
-              static_cast<std::uint64_t>(SimClock::FromUnixSeconds(1700000000)));
 }
 
 struct PathsCase {
@@ -199,10 +184,10 @@ struct PathsCase {
 
 class WatchedPaths : public EngineTest, public ::testing::WithParamInterface<PathsCase> {};
 
-// A watched path that cannot be told for certain to be a directory of this volume refuses
-// the watch: every NTFS root has the same id, and the ids of another volume name unrelated
-// directories here, so a filter made of them would watch the wrong tree, and one left out
-// would watch the whole volume.
+// Each watched path is read by the one rule for typed directories. One that cannot be told
+// for certain to be a directory of this volume refuses the watch: every NTFS root has the same id,
+// and the ids of another volume name unrelated directories here, so a filter made of them would
+// watch the wrong tree, and one left out would watch the whole volume.
 TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeMakeAFilterAndAnyOtherRefusesTheWatch) {
     const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
     volume.MakeFile(data, u"a.txt");
@@ -254,16 +239,17 @@ INSTANTIATE_TEST_SUITE_P(
         PathsCase{"other_letter_case", {u"c:\\DATA"}, kStarts, "C:\\data\\"},
         PathsCase{"long_form", {u"\\\\?\\C:\\data"}, kStarts, "C:\\data\\"},
         PathsCase{"junction_to_a_directory_of_this_volume", {u"C:\\toData"}, kStarts, "C:\\data\\"},
-        PathsCase{"drive_and_colon_only", {u"C:"}, OpenRefusal::DirectoryNotIdentified, ""},
-        PathsCase{"relative", {u"data"}, OpenRefusal::DirectoryNotIdentified, ""},
-        PathsCase{"empty_element", {u""}, OpenRefusal::DirectoryNotIdentified, ""},
-        PathsCase{"missing_directory", {u"C:\\missing\\"}, OpenRefusal::DirectoryNotIdentified, ""},
-        PathsCase{"a_file", {u"C:\\data\\a.txt"}, OpenRefusal::DirectoryNotIdentified, ""},
+        // Read as Windows reads them: from the current directory, C:\ here.
+        PathsCase{"drive_and_colon_only", {u"C:"}, kStarts, "C:\\"},
+        PathsCase{"relative", {u"data"}, kStarts, "C:\\data\\"},
+        PathsCase{"empty_element", {u""}, OpenRefusal::NotALocalDirectory, ""},
+        PathsCase{"missing_directory", {u"C:\\missing\\"}, OpenRefusal::DirectoryMissing, ""},
+        PathsCase{"a_file", {u"C:\\data\\a.txt"}, OpenRefusal::DirectoryMissing, ""},
         PathsCase{"missing_then_existing",
                   {u"C:\\missing", u"C:\\data"},
-                  OpenRefusal::DirectoryNotIdentified,
+                  OpenRefusal::DirectoryMissing,
                   ""},
-        PathsCase{"unknown_drive", {u"Q:\\data"}, OpenRefusal::DirectoryNotIdentified, ""},
+        PathsCase{"unknown_drive", {u"Q:\\data"}, OpenRefusal::NoVolume, ""},
         PathsCase{"other_drive", {u"D:\\data\\"}, OpenRefusal::DirectoryOnOtherVolume, ""},
         PathsCase{
             "junction_to_another_volume", {u"C:\\toD"}, OpenRefusal::DirectoryOnOtherVolume, ""},
@@ -273,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
                   ""},
         PathsCase{"folder_where_a_volume_without_a_letter_is_mounted",
                   {u"C:\\mnt\\none"},
-                  OpenRefusal::DirectoryOnOtherVolume,
+                  OpenRefusal::DirectoryOnUnletteredVolume,
                   ""},
         PathsCase{"existing_then_other_drive",
                   {u"C:\\data", u"D:\\data"},

@@ -149,11 +149,10 @@ TEST_F(EngineTest, ThePositionIsWhereEveryRecordBeforeHasBeenHandedOn) {
 // not handed on: a later watch from it neither repeats nor skips a change.
 TEST_F(EngineTest, AStopWithinABatchLeavesThePositionAtTheFirstRecordNotHandedOn) {
     WatcherSlots slots = log.Slots();
-    slots.OnCreated = [logged = slots.OnCreated, this](CWString& name, CWString& dir, FileTime time,
-                                                       int attributes) {
-        logged(name, dir, time, attributes);
+    slots[ChangeKind::Created] = [logged = slots[ChangeKind::Created],
+                                  this](const FileChange& change) {
+        logged(change);
         pauses.Set();  // as a --count reached would
-        return 0;
     };
     platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
     ASSERT_TRUE(watcher.Open(u'C', Paths({}), slots));

@@ -16,16 +16,13 @@
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
+#include "support/ChangeShortText.h"
 #include "support/SlotRecorder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
-
-std::string U(const CWString& text) {
-    return ToUtf8(text);
-}
 
 // The window's stand-in: a receiver with its handle, noting every event and the thread it
 // came on.
@@ -36,77 +33,14 @@ public:
 
     ~Receiver() { handle->TearDown(); }
 
+    // Every event, into one handler, as the window binds them.
     void BindAll(FileChangeMonitor& m) {
-        m.WatchStarted.Bind([](void* r, void* s, std::uint32_t,
-                               CWString& drive) { return Note(r, s, "Started " + U(drive)); },
-                            handle);
-        m.FileCreated.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
-                return Note(r, s, "Created " + U(drive) + " " + U(dir) + "|" + U(name));
-            },
-            handle);
-        m.FileDeleted.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
-                return Note(r, s, "Deleted " + U(drive) + " " + U(dir) + "|" + U(name));
-            },
-            handle);
-        m.FileContentChanged.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir) {
-                return Note(r, s, "Content " + U(drive) + " " + U(dir) + "|" + U(name));
-            },
-            handle);
-        m.FileRenamed.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
-               CWString& newName, CWString& dir) {
-                return Note(
-                    r, s,
-                    "Renamed " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" + U(dir));
-            },
-            handle);
-        m.FileRecycled.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
-               CWString& oldDir, CWString& newPath) {
-                return Note(
-                    r, s,
-                    "Recycled " + U(drive) + " " + U(oldName) + "|" + U(oldDir) + "|" + U(newPath));
-            },
-            handle);
-        m.FileMoved.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& oldName,
-               CWString& newName, CWString& oldDir, CWString& newDir) {
-                return Note(r, s,
-                            "Moved " + U(drive) + " " + U(oldName) + "|" + U(newName) + "|" +
-                                U(oldDir) + "|" + U(newDir));
-            },
-            handle);
-        m.FileAttributesChanged.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
-               int reasons) {
-                return Note(r, s,
-                            "Attributes " + U(drive) + " " + U(dir) + "|" + U(name) + " " +
-                                std::to_string(reasons));
-            },
-            handle);
-        m.JournalGap.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& root, int reason,
-               std::int64_t, std::int64_t) {
-                return Note(r, s, "Gap " + U(drive) + " " + U(root) + " " + std::to_string(reason));
-            },
-            handle);
-        m.WatchEnded.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& root, int reason) {
-                return Note(r, s,
-                            "Ended " + U(drive) + " " + U(root) + " " + std::to_string(reason));
-            },
-            handle);
-        m.FileOtherChange.Bind(
-            [](void* r, void* s, std::uint32_t, CWString& drive, CWString& name, CWString& dir,
-               int reasons) {
-                return Note(r, s,
-                            "Other " + U(drive) + " " + U(dir) + "|" + U(name) + " " +
-                                std::to_string(reasons));
-            },
-            handle);
+        for (const ChangeKindNames& names : kChangeKinds) {
+            m.Event(names.kind)
+                .Bind([](void* r, void* s, std::uint32_t,
+                         const FileChange& change) { return Note(r, s, ShortText(change)); },
+                      handle);
+        }
     }
 
     Lines Seen() const {
@@ -201,14 +135,13 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
     CatchUp(c);
     const std::string bin =
         "C:\\$RECYCLE.BIN\\" + ToUtf8(std::u16string(SimVolume::kDefaultUserSid)) + "\\";
-    EXPECT_EQ(
-        receiver.Seen(),
-        (Lines{"Started C", "Created C C:\\data\\|b.txt", "Content C C:\\data\\|a.txt",
-               "Renamed C a.txt|a2.txt|C:\\data\\", "Moved C b.txt|b.txt|C:\\data\\|C:\\other\\",
-               "Attributes C C:\\data\\|a2.txt -2147450880", "Created C C:\\data\\|link.txt",
-               "Other C C:\\data\\|a2.txt -2146959360", "Created C C:\\data\\|gone.txt",
-               "Deleted C C:\\data\\|gone.txt",
-               "Recycled C a2.txt|C:\\data\\|" + bin + ToUtf8(r.name)}));
+    EXPECT_EQ(receiver.Seen(),
+              (Lines{"Started", "Created C:\\data\\|b.txt", "Content C:\\data\\|a.txt",
+                     "Renamed a.txt|a2.txt|C:\\data\\", "Moved b.txt|b.txt|C:\\data\\|C:\\other\\",
+                     "Attributes C:\\data\\|a2.txt 80008000", "Created C:\\data\\|link.txt",
+                     "Other C:\\data\\|a2.txt 80080000", "Created C:\\data\\|gone.txt",
+                     "Deleted C:\\data\\|gone.txt",
+                     "Recycled a2.txt|C:\\data\\|" + bin + ToUtf8(r.name)}));
     EXPECT_EQ(receiver.Threads().size(), 1u);
     EXPECT_EQ(receiver.Threads().count(std::this_thread::get_id()), 0u);
     EXPECT_EQ(receiver.WrongSources(), 0);
@@ -228,8 +161,12 @@ TEST_F(MonitorTest, NoticesAboutAWatchComeAsEventsAndARemovalEndsTheWatch) {
     EXPECT_TRUE(monitor.HasEnded(u'C'));
     EXPECT_TRUE(monitor.IsWatching(u'C')) << "its owner ends it, once told";
     monitor.StopWatch(u'C');
-    EXPECT_EQ(receiver.Seen(), (Lines{"Started C", "Gap C C:\\ 2", "Created C C:\\data\\|after.txt",
-                                      "Ended C C:\\ 3"}));
+    const Lines seen = receiver.Seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0], "Started");
+    EXPECT_EQ(seen[1].rfind("Gap replaced ", 0), 0u) << seen[1];
+    EXPECT_EQ(seen[2], "Created C:\\data\\|after.txt");
+    EXPECT_EQ(seen[3], "Ended removalRequested");
 }
 
 TEST_F(MonitorTest, WatchStartedComesOnceForEveryWatchThatBeginsReading) {
@@ -239,7 +176,7 @@ TEST_F(MonitorTest, WatchStartedComesOnceForEveryWatchThatBeginsReading) {
         ASSERT_TRUE(receiver.WaitForCount(i + 1));
         monitor.StopWatch(u'C');
     }
-    EXPECT_EQ(receiver.Seen(), Lines(20, "Started C"));
+    EXPECT_EQ(receiver.Seen(), Lines(20, "Started"));
 }
 
 // One volume, one journal, one engine: a start with "c" restarts the watch "C" started.
@@ -259,7 +196,7 @@ TEST_F(MonitorTest, DriveLettersOfEitherCaseAreOneEngine) {
     EXPECT_FALSE(monitor.IsWatching(u'C'));
     EXPECT_EQ(platform.OpenVolumeCount(), 0u);
     // The worker has ended: what it reported is all there is.
-    EXPECT_EQ(receiver.Seen(), (Lines{"Started C", "Started c", "Created c C:\\data\\|x.txt"}));
+    EXPECT_EQ(receiver.Seen(), (Lines{"Started", "Started", "Created C:\\data\\|x.txt"}));
 }
 
 TEST_F(MonitorTest, AFailedStartOnAWatchedDriveLeavesNoWatch) {
@@ -278,7 +215,7 @@ TEST_F(MonitorTest, AFailedStartOnAWatchedDriveLeavesNoWatch) {
 TEST_F(MonitorTest, AWatchedPathThatIsNoDirectoryOfTheVolumeIsRefused) {
     ASSERT_TRUE(Start(u"C", {u"C:\\data"}));
     EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\missing"})));
-    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::DirectoryNotIdentified);
+    EXPECT_EQ(monitor.LastRefusal(), OpenRefusal::DirectoryMissing);
     EXPECT_FALSE(monitor.IsWatching(u'C'));
     platform.AddDrive(u'D').MakeDirectory(SimVolume::kRoot, u"data");
     EXPECT_FALSE(monitor.StartWatch(CWString(u"C"), Paths({u"D:\\data"})));
@@ -301,7 +238,8 @@ TEST_F(MonitorTest, ARefusedStartSaysWhyAndAStartThatFollowsClearsIt) {
 TEST_F(MonitorTest, AWatchWithTheCallersSlotsGetsEveryArgumentAndRaisesNoEvent) {
     receiver.BindAll(monitor);
     SlotRecorder calls;
-    ASSERT_TRUE(monitor.StartWatch(CWString(u"C"), Paths({u"C:\\data"}), calls.Slots()));
+    const WatchedDirectory watched = WatchedDirectory::Resolve(platform, u"C:\\data");
+    ASSERT_TRUE(monitor.StartWatch(u'C', std::span(&watched, 1), calls.Slots()));
     CatchUp(c);
     const std::int64_t time = platform.Clock().FileTime();
     c.MakeFile(data, u"x.txt");
@@ -341,8 +279,7 @@ TEST_F(MonitorTest, StartingAgainRestartsWithTheNewPaths) {
     c.MakeFile(data, u"in-data.txt");
     c.MakeFile(other, u"in-other.txt");
     CatchUp(c);
-    EXPECT_EQ(receiver.Seen(),
-              (Lines{"Started C", "Started C", "Created C C:\\other\\|in-other.txt"}));
+    EXPECT_EQ(receiver.Seen(), (Lines{"Started", "Started", "Created C:\\other\\|in-other.txt"}));
     EXPECT_EQ(monitor.WatchCount(), 1u);
 }
 
@@ -357,22 +294,19 @@ TEST_F(MonitorTest, StopTwiceAndStopOfAnUnwatchedDriveDoNothing) {
 }
 
 TEST_F(MonitorTest, WithoutAHandlerTheChangeIsStillClassifiedAndTheRaiseAnswersZero) {
-    monitor.FileCreated.Bind(
-        [](void* r, void* s, std::uint32_t, CWString&, CWString& name, CWString&) {
-            static_cast<Receiver*>(r)->expectedSource = static_cast<FileChangeMonitor*>(s);
-            (void)name;
-            return 0;
-        },
-        receiver.handle);
+    monitor.Event(ChangeKind::Created)
+        .Bind(
+            [](void* r, void* s, std::uint32_t, const FileChange&) {
+                static_cast<Receiver*>(r)->expectedSource = static_cast<FileChangeMonitor*>(s);
+                return 0;
+            },
+            receiver.handle);
     ASSERT_TRUE(Start(u"C", {}));
     const auto f = c.MakeFile(data, u"f.txt");
     c.Rename(f, data, u"g.txt");  // no handler for renames: classified, then dropped
     CatchUp(c);
-    CWString drive(u"C");
-    CWString name(u"n");
-    CWString dir(u"C:\\");
-    EXPECT_EQ(monitor.RaiseFileRenamed(drive, name, name, dir), 0);
-    EXPECT_EQ(monitor.RaiseWatchStarted(drive), 0);
+    EXPECT_EQ(monitor.Raise({.kind = ChangeKind::Renamed, .name = u"n", .dir = u"C:\\"}), 0);
+    EXPECT_EQ(monitor.Raise({.kind = ChangeKind::Started}), 0);
     EXPECT_TRUE(monitor.IsWatching(u'C'));
 }
 
@@ -405,8 +339,8 @@ TEST(MonitorThreads, SeveralDrivesRaiseIntoOneReceiverAtOnce) {
     EXPECT_EQ(receiver.Threads().size(), 2u);
     EXPECT_EQ(receiver.WrongSources(), 0);
     const Lines seen = receiver.Seen();
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created C C:\\|c199"), 1);
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created D D:\\|d199"), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created C:\\|c199"), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "Created D:\\|d199"), 1);
 }
 
 TEST(MonitorThreads, DestroyingAMonitorWithWatchesRunningEndsEveryWorkerFirst) {
@@ -464,23 +398,23 @@ TEST(MonitorLifetime, CopiesClonesAssignmentsAndResetsCarryNoWatchesOrBindings) 
 
     FileChangeMonitor copy(monitor);
     EXPECT_EQ(copy.WatchCount(), 0u);
-    EXPECT_FALSE(copy.FileCreated.IsBound());
+    EXPECT_FALSE(copy.Event(ChangeKind::Created).IsBound());
     const auto clone = monitor.Clone();
     EXPECT_EQ(clone->WatchCount(), 0u);
-    EXPECT_FALSE(clone->WatchStarted.IsBound());
+    EXPECT_FALSE(clone->Event(ChangeKind::Started).IsBound());
 
     FileChangeMonitor target(platform);
     receiver.BindAll(target);
     ASSERT_TRUE(target.StartWatch(CWString(u"C"), Paths({})));
     target = monitor;
     EXPECT_EQ(target.WatchCount(), 0u);
-    EXPECT_FALSE(target.FileDeleted.IsBound());
+    EXPECT_FALSE(target.Event(ChangeKind::Deleted).IsBound());
     EXPECT_EQ(monitor.WatchCount(), 1u);
-    EXPECT_TRUE(monitor.FileDeleted.IsBound());
+    EXPECT_TRUE(monitor.Event(ChangeKind::Deleted).IsBound());
 
     monitor.Reset();
     EXPECT_EQ(monitor.WatchCount(), 0u);
-    EXPECT_FALSE(monitor.FileOtherChange.IsBound());
+    EXPECT_FALSE(monitor.Event(ChangeKind::Other).IsBound());
     EXPECT_EQ(platform.OpenVolumeCount(), 0u);
     EXPECT_EQ(receiver.handle->RefCount(), 1);
 }

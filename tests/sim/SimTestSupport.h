@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/JournalRecords.h"
 #include "engine/VolumePlatform.h"
+#include "ntfs/JournalRecords.h"
 #include "sim/SimRecord.h"
 
 namespace sim_test {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "report/ChangeSlots.h"
+#include "engine/WatcherSlots.h"
 
 // Every slot bound, each call kept as its value. The engine's worker calls the slots while
 // the test reads them, hence the lock; a test can wait until some number of calls came.
@@ -17,7 +17,7 @@ public:
     SlotRecorder& operator=(const SlotRecorder&) = delete;
 
     WatcherSlots Slots() {
-        return ChangeSlots([this](const FileChange& change) { Add(change); });
+        return WatcherSlots::Every([this](const FileChange& change) { Add(change); });
     }
 
     std::vector<FileChange> Changes() const {

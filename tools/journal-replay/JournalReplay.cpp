@@ -8,8 +8,9 @@
 
 #include "DirectoryTable.h"
 #include "engine/VolumeJournalWatcher.h"
+#include "engine/WatchedDirectory.h"
 #include "report/JsonSlotWriter.h"
-#include "runtime/text/CMStringArray.h"
+#include "runtime/text/AsciiCase.h"
 #include "runtime/text/Utf8.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/JournalStreamScanner.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr const char* kName = "journal-replay: ";
 // The longest record one journal read of the engine can carry; a longer one (no NTFS
 // record is near it) would fail every read at its Usn.
-constexpr std::size_t kLongestReadable = VolumeJournalWatcher::kReadBufferSize - 8;
+constexpr std::size_t kLongestReadable = JournalReader::kReadBufferSize - 8;
 // How long the engine may make no request at all before the replay gives up on it.
 constexpr auto kStallLimit = std::chrono::seconds(30);
 
@@ -97,23 +98,24 @@ int JournalReplay::Run(const ReplayOptions& options, std::ostream& out, std::ost
     const JournalStreamLoad load = volume.LoadJournalStream(stream);
     stream = {};
 
-    CMStringArray watched;
+    // A watched path of another drive, or unknown, refuses the replay: it is not made a
+    // replay of every change of the volume.
+    std::vector<WatchedDirectory> watched;
     for (const std::string& path : options.watch) {
-        watched.Add(CWString(FromUtf8(path)));
+        watched.push_back(WatchedDirectory::Resolve(platform, FromUtf8(path)));
+        if (watched.back().refusal != OpenRefusal::None ||
+            watched.back().drive != FoldAsciiLetter(options.volume)) {
+            err << kName << "a watched path is not a directory of volume "
+                << ToUtf8(std::u16string(1, options.volume)) << '\n';
+            return kReplayFailed;
+        }
     }
 
     JournalReadProbe probe(platform);
     VolumeJournalWatcher watcher(probe);
     JsonSlotWriter writer(out);
     if (!watcher.Open(options.volume, watched, writer.Slots(), StartOf(volume, options.since))) {
-        const OpenRefusal refusal = watcher.Refusal();
-        err << kName
-            << (refusal == OpenRefusal::DirectoryNotIdentified ||
-                        refusal == OpenRefusal::DirectoryOnOtherVolume
-                    ? "a watched path is not a directory of volume " +
-                          ToUtf8(std::u16string(1, options.volume))
-                    : std::string("the engine refused the simulated volume"))
-            << '\n';
+        err << kName << "the engine refused the simulated volume\n";
         return kReplayFailed;
     }
 

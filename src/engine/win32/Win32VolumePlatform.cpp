@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <sddl.h>
-
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -223,32 +220,4 @@ CWString Win32VolumePlatform::FinalPathOf(void* file, const CWString& openedPath
         }
         path.resize(length);  // the size asked for, NUL included
     }
-}
-
-CWString Win32VolumePlatform::GetUserSidText() {
-    HANDLE opened = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) {
-        return {};
-    }
-    const ScopedHandle token(opened);
-    DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) {
-        return {};
-    }
-    std::vector<unsigned char> buffer(size, 0);
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) {
-        return {};
-    }
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(user->User.Sid, &text)) {
-        return {};
-    }
-    const ScopedLocalMemory<wchar_t*> owned(text);
-    return CWString(Utf16(text));
-}
-
-std::int64_t Win32VolumePlatform::CurrentUnixSeconds() {
-    return static_cast<std::int64_t>(std::time(nullptr));
 }

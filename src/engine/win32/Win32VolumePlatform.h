@@ -26,8 +26,6 @@ public:
                                std::uint64_t fileId, void* buffer, std::uint32_t size) override;
     CWString FullPathName(const CWString& path) override;
     bool IdentifyFile(const CWString& path, FileIdentity& identity) override;
-    CWString GetUserSidText() override;
-    std::int64_t CurrentUnixSeconds() override;
 
 private:
     void ChooseOpenByIdBase(VolumeHandles& volume, const CWString& devicePath);

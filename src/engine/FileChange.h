@@ -3,33 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ChangeKind.h"
 #include "engine/WatchNotices.h"
 
-// What the engine reported, as one value: the kind and every argument of the engine's
-// call by name. Programs, tools and tests consume this value; the engine's slots, the
-// monitor's events and the window's handlers keep their own shapes.
-enum class ChangeKind : std::uint8_t {
-    Created,
-    Deleted,
-    ContentChanged,
-    Renamed,   // a new name in the same directory
-    Recycled,  // moved into the recycle bin
-    Moved,     // to another directory
-    AttributesChanged,
-    Other,
-    // Notices: no change of a file, never filtered away.
-    Started,  // the watch's journal reading began
-    Gap,      // records the reader had not reached are gone (why: a JournalGap)
-    Ended,    // the watch ended by itself (why: a WatchEnd)
-};
-
-constexpr int kChangeKindCount = static_cast<int>(ChangeKind::Ended) + 1;
-
-// Whether the kind reports no change of a file but something about the watch itself.
-constexpr bool IsNotice(ChangeKind kind) {
-    return kind >= ChangeKind::Started;
-}
-
+// What the engine reports, as one value: the kind and everything the journal record and
+// the directory index told of it. The engine builds it once, for a kind someone wants;
+// every consumer (the window, the console, the tools, the tests) reads it.
 struct FileChange {
     ChangeKind kind = ChangeKind::Other;
     std::u16string name = {};     // the item's name (its new one after a rename or move)
