@@ -517,6 +517,73 @@ struct BareClassifier {
     ChangeClassifier classifier;
 };
 
+// The records the volume wrote since `usn`, through the classifier, as a read would hand
+// them on.
+void ClassifyRecordsSince(SimVolume& volume, std::int64_t usn, ChangeClassifier& classifier) {
+    for (const SimRecord& record : volume.RecordsSince(usn)) {
+        const std::vector<std::uint8_t> bytes = record.Encode();
+        ntfs::UsnRecordV2 decoded;
+        ASSERT_EQ(ntfs::DecodeWalkable(bytes.data(), bytes.size(), decoded),
+                  ntfs::RecordCheck::kRecord);
+        classifier.ClassifyRecord(decoded);
+    }
+}
+
+// A kind nobody wants at the moment (no slot, or the filter says no: a box unticked) costs
+// no path and reaches nobody; what is wanted carries the facts of its closing record.
+TEST_F(EngineTest, AKindNobodyWantsCostsNoPathAndAWantedOneCarriesItsRecord) {
+    const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
+    const auto a = volume.MakeFile(data, u"a.txt");
+    FileRecordIndex index;
+    index.Set(data, SimVolume::kRoot, u"data");
+    const PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
+    std::vector<FileChange> seen;
+    bool attributesWanted = false;
+    WatcherSlots slots;
+    for (const ChangeKind kind : {ChangeKind::ContentChanged, ChangeKind::AttributesChanged}) {
+        slots[kind] = [&seen](const FileChange& change) { seen.push_back(change); };
+    }
+    slots.SetFilter([&](ChangeKind kind) {
+        return kind != ChangeKind::AttributesChanged || attributesWanted;
+    });
+    ChangeClassifier classifier({platform, handle, u"C:\\", nullptr, &index, slots});
+
+    const std::int64_t start = volume.JournalData()->NextUsn;
+    volume.Rename(a, data, u"b.txt");                             // no slot
+    volume.SetAttributes(a, ntfs::kAttributeReadonly);            // filtered out
+    volume.NoteChange(a, ntfs::kReasonObjectIdChange);            // no slot
+    ClassifyRecordsSince(volume, start, classifier);
+    EXPECT_EQ(classifier.PathsBuilt(), 0u);
+    EXPECT_TRUE(seen.empty());
+
+    attributesWanted = true;
+    const std::int64_t later = volume.JournalData()->NextUsn;
+    volume.SetAttributes(a, ntfs::kAttributeArchive);
+    volume.Write(a, 0, 10);
+    ClassifyRecordsSince(volume, later, classifier);
+    EXPECT_EQ(classifier.PathsBuilt(), 2u);
+    std::vector<SimRecord> closes;
+    for (const SimRecord& r : volume.RecordsSince(later)) {
+        if (r.reason & ntfs::kReasonClose) {
+            closes.push_back(r);
+        }
+    }
+    ASSERT_EQ(closes.size(), 2u);
+    std::vector<FileChange> expected;
+    for (const auto& [kind, close] : {std::pair{ChangeKind::AttributesChanged, closes[0]},
+                                      std::pair{ChangeKind::ContentChanged, closes[1]}}) {
+        expected.push_back({.kind = kind,
+                            .name = u"b.txt",
+                            .dir = u"C:\\data\\",
+                            .time = close.timeStamp,
+                            .usn = close.usn,
+                            .attributes = close.attributes,
+                            .reasons = close.reason});
+    }
+    EXPECT_EQ(seen, expected);
+    platform.CloseVolume(handle);
+}
+
 // A directory the index cannot name completely (here its parent is not known) is asked of
 // the volume by id; a path longer than the first buffer holds is asked again with the room
 // the platform says it needs.

@@ -145,29 +145,4 @@ TEST_F(EngineTest, ThePositionIsWhereEveryRecordBeforeHasBeenHandedOn) {
     EXPECT_EQ(watcher.Position().usn, volume.JournalData()->NextUsn);
 }
 
-// A stop that comes while a batch is handed on leaves the position at the first record
-// not handed on: a later watch from it neither repeats nor skips a change.
-TEST_F(EngineTest, AStopWithinABatchLeavesThePositionAtTheFirstRecordNotHandedOn) {
-    WatcherSlots slots = log.Slots();
-    slots[ChangeKind::Created] = [logged = slots[ChangeKind::Created],
-                                  this](const FileChange& change) {
-        logged(change);
-        pauses.Set();  // as a --count reached would
-    };
-    platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
-    ASSERT_TRUE(watcher.Open(u'C', Paths({}), slots));
-    CatchUp();
-    gate.CloseAndWaitForTheReader();
-    std::vector<std::int64_t> usnOf;
-    for (const char16_t* name : {u"a.txt", u"b.txt", u"c.txt"}) {
-        usnOf.push_back(volume.JournalData()->NextUsn);
-        volume.MakeFile(SimVolume::kRoot, name);
-    }
-    gate.Open();
-    ASSERT_TRUE(log.WaitForCount(2));  // its start, then a.txt
-    watcher.Stop();
-    EXPECT_EQ(log.Changes(), Lines{"Created C:\\|a.txt"});
-    EXPECT_EQ(watcher.Position().usn, usnOf[1]);
-}
-
 }  // namespace

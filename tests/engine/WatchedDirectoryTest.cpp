@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <span>
 #include <string>
 
 #include "engine/SlotLog.h"
@@ -37,9 +38,9 @@ void PrintTo(const TypedCase& c, std::ostream* out) {
 constexpr OpenRefusal kWatched = OpenRefusal::None;
 
 // C: with C:\data (a.txt, sub\), C:\work\data (the current directory is C:\work), the
-// junctions C:\toData (to C:\data) and C:\toD (to D:\x), the folders C:\mnt\d where D is
-// mounted and C:\mnt\backup where a volume without a letter is; D: with D:\x; S: a subst
-// drive for C:\data; N: a network drive, E: a removable one.
+// junctions C:\toData (to C:\data), C:\toD (to D:\x) and C:\toN (to N:\x), the folders
+// C:\mnt\d where D is mounted and C:\mnt\backup where a volume without a letter is; D: with
+// D:\x; S: a subst drive for C:\data; N: a network drive, E: a removable one.
 class WatchedDirectoryTest : public ::testing::TestWithParam<TypedCase> {
 protected:
     SimPlatform platform;
@@ -51,7 +52,8 @@ protected:
         c.MakeDirectories(u"\\data\\sub");
         c.MakeFile(c.Lookup(u"\\data"), u"a.txt");
         c.MakeDirectories(u"\\work\\data");
-        for (const char16_t* folder : {u"\\toData", u"\\toD", u"\\mnt\\d", u"\\mnt\\backup"}) {
+        for (const char16_t* folder :
+             {u"\\toData", u"\\toD", u"\\toN", u"\\mnt\\d", u"\\mnt\\backup"}) {
             c.MakeDirectories(folder);
         }
         c.MakeDirectories(kLongPath.substr(2));
@@ -68,6 +70,7 @@ protected:
         }
         platform.SetDriveType(u'N', ntfs::kDriveRemote);
         platform.SetDriveType(u'E', ntfs::kDriveRemovable);
+        ASSERT_TRUE(platform.AddLink(u"C:\\toN", u"N:\\x"));
     }
 };
 
@@ -79,25 +82,28 @@ TEST_P(WatchedDirectoryTest, ATypedTextWatchesItsFinalDirectoryOrIsRefusedWithTh
     EXPECT_EQ(ToUtf8(watched.path), ToUtf8(t.watched));
     if (t.refusal != kWatched) {
         if (IsDriveRefusal(t.refusal)) {
-            EXPECT_EQ(ToUtf8(queries.DrivesAsked()), "") << "a drive of that type was asked";
+            EXPECT_EQ(queries.DrivesAsked().find(watched.drive), std::u16string::npos)
+                << "a drive of that type was asked: " << ToUtf8(queries.DrivesAsked());
         }
         return;
     }
     EXPECT_EQ(watched.drive, t.watched[0]);
 
-    // An engine on that drive watches that directory, and nothing more.
+    // An engine on that drive watches that directory, and nothing more; it asks nothing
+    // the reading found out already.
     SimVolume& volume = *platform.Drive(watched.drive);
     const std::uint64_t directory = volume.Lookup(watched.path.substr(2));
     ASSERT_NE(directory, 0u);
     const std::uint64_t elsewhere = volume.MakeDirectory(SimVolume::kRoot, u"elsewhere");
-    JournalReadProbe probe(platform);
+    JournalReadProbe probe(queries);
     SlotLog log;
     VolumeJournalWatcher engine(probe);
     platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
-    CMStringArray paths;
-    paths.Add(CWString(watched.path));
-    ASSERT_TRUE(engine.Open(watched.drive, paths, log.Slots()))
+    queries.Forget();
+    ASSERT_TRUE(engine.Open(watched.drive, std::span(&watched, 1), log.Slots()))
         << static_cast<int>(engine.Refusal());
+    EXPECT_EQ(ToUtf8(queries.DrivesAsked() + queries.TypesAsked()), "")
+        << "the engine asked again what the reading found";
     volume.MakeFile(elsewhere, u"outside.txt");
     volume.MakeFile(directory, u"inside.txt");
     ASSERT_TRUE(probe.WaitCaughtUp(volume.JournalData()->NextUsn));
@@ -126,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{"long_form_lower_case", u"\\\\?\\c:\\data\\sub\\", u"C:\\data\\sub\\", kWatched,
                   u"C:\\data\\sub"},
         TypedCase{"root", u"C:\\", u"C:\\", kWatched, u"C:\\"},
+        // Spaces at the end are no part of a path, as Windows reads one.
+        TypedCase{"trailing_spaces", u"C:\\data  ", u"C:\\data", kWatched, u"C:\\data"},
         TypedCase{"junction_to_a_folder_of_c", u"C:\\toData", u"C:\\toData", kWatched, u"C:\\data"},
         TypedCase{"junction_to_d", u"C:\\toD", u"C:\\toD", kWatched, u"D:\\x"},
         TypedCase{"mounted_folder_of_a_lettered_volume", u"C:\\mnt\\d\\x", u"C:\\mnt\\d\\x",
@@ -147,6 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
                   OpenRefusal::NotALocalDirectory, u""},
         TypedCase{"empty", u"", u"", OpenRefusal::NotALocalDirectory, u""},
         TypedCase{"network_drive", u"N:\\x", u"N:\\x", OpenRefusal::NetworkDrive, u""},
+        // Links may lead to a drive whose type refuses it: its file system is never asked.
+        TypedCase{"junction_to_a_network_drive", u"C:\\toN", u"C:\\toN", OpenRefusal::NetworkDrive,
+                  u""},
         TypedCase{"removable_drive", u"e:\\x", u"E:\\x", OpenRefusal::RemovableDrive, u""},
         TypedCase{"drive_without_a_volume", u"Q:\\", u"Q:\\", OpenRefusal::NoVolume, u""}),
     [](const auto& info) { return std::string(info.param.name); });

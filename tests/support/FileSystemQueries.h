@@ -19,6 +19,23 @@ public:
         const std::lock_guard lock(mutex_);
         return asked_;
     }
+    // The drives whose type was asked (GetDriveTypeW), which asks the file system nothing.
+    std::u16string TypesAsked() const {
+        const std::lock_guard lock(mutex_);
+        return typesAsked_;
+    }
+    void Forget() {
+        const std::lock_guard lock(mutex_);
+        asked_.clear();
+        typesAsked_.clear();
+    }
+    unsigned QueryDriveType(const CWString& rootPath) override {
+        {
+            const std::lock_guard lock(mutex_);
+            typesAsked_ += WatchedDirectory::DriveLetterOf(rootPath.View()).value_or(u'?');
+        }
+        return ForwardingPlatform::QueryDriveType(rootPath);
+    }
     bool QueryVolumeInformation(const CWString& rootPath, VolumeInformation& information) override {
         Note(rootPath);
         return ForwardingPlatform::QueryVolumeInformation(rootPath, information);
@@ -36,4 +53,5 @@ private:
 
     mutable std::mutex mutex_;
     std::u16string asked_;
+    std::u16string typesAsked_;
 };
