@@ -18,6 +18,8 @@
 #include "ntfs/Win32Codes.h"
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
+#include "support/EveryKindOfChange.h"
+#include "support/LinkedDrives.h"
 
 namespace {
 
@@ -117,16 +119,7 @@ TEST_F(ConsoleProgramTest, EveryKindOfChangeIsOneLineInTheWindowsFormat) {
     const auto a = c.MakeFile(data, u"a.txt", 10);
     platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
     Start({u"C:\\data"});
-    const auto b = c.MakeFile(data, u"b 文件.txt", 10);
-    c.Write(a, 0, 100);
-    c.Rename(a, data, u"a2.txt");
-    c.Rename(b, other, u"b 文件.txt");
-    c.SetAttributes(a, ntfs::kAttributeArchive | ntfs::kAttributeReadonly);
-    c.AddHardLink(a, data, u"link.txt");
-    c.NoteChange(a, ntfs::kReasonObjectIdChange);
-    const auto gone = c.MakeFile(data, u"gone.txt");
-    c.Delete(gone);
-    c.Recycle(a);
+    MakeEveryKindOfChange(c, data, other, a);
     c.MakeFile(elsewhere, u"not watched.txt");
     CatchUp(c);
     EXPECT_EQ(Stop(), ConsoleProgram::kStopped);
@@ -508,27 +501,20 @@ TEST_F(ConsoleProgramTest, EachWatchThatStartsOrIsRefusedAndEachMissingDirectory
          0,
          {"开始监控：C:\\work\\data、C:\\data"}},
         {"a_junction_to_another_drive_is_watched_there",
-         [](SimPlatform& p, SimVolume& v, auto&) {
-             p.AddDrive(u'D').MakeDirectory(SimVolume::kRoot, u"x");
-             v.MakeDirectory(SimVolume::kRoot, u"toD");
-             p.AddLink(u"C:\\toD", u"D:\\x");
-         },
+         [](SimPlatform& p, auto&, auto&) { LinkedDrives{p}; },
          {u"--for", u"0.05", u"C:\\toD", u"C:\\data"},
          0,
-         {"开始监控：D:\\x", "开始监控：C:\\data"}},
+         {"开始监控：D:\\data", "开始监控：C:\\data"}},
         {"a_subst_drive_is_its_folders_drive",
-         [](SimPlatform& p, auto&, auto&) { p.AddSubstDrive(u'S', u"C:\\data"); },
+         [](SimPlatform& p, auto&, auto&) { LinkedDrives{p}; },
          {u"--for", u"0.05", u"S:\\"},
          0,
          {"开始监控：C:\\data"}},
         {"a_folder_where_a_volume_without_a_letter_is_mounted",
-         [](SimPlatform& p, SimVolume& v, auto&) {
-             v.MakeDirectory(SimVolume::kRoot, u"backup");
-             p.MountVolume(u"C:\\backup", std::make_shared<SimVolume>(p.SharedClock(), 5));
-         },
-         {u"C:\\backup"},
+         [](SimPlatform& p, auto&, auto&) { LinkedDrives{p}; },
+         {u"C:\\mnt\\backup"},
          1,
-         {"无法监控 C:\\backup：它所在的卷没有驱动器号（装入的文件夹），请先为该卷分配驱动器号"}},
+         {"无法监控 C:\\mnt\\backup：它所在的卷没有驱动器号（装入的文件夹），请先为该卷分配驱动器号"}},
         {"win32_file_namespace",
          Nothing,
          {u"--for", u"0.05", u"\\\\?\\C:\\data"},

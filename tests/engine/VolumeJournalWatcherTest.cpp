@@ -7,6 +7,7 @@
 #include "EngineTestSupport.h"
 #include "ntfs/Win32Codes.h"
 #include "support/FileSystemQueries.h"
+#include "support/LinkedDrives.h"
 
 namespace {
 
@@ -191,17 +192,7 @@ class WatchedPaths : public EngineTest, public ::testing::WithParamInterface<Pat
 TEST_P(WatchedPaths, OnlyDirectoriesOfThisVolumeMakeAFilterAndAnyOtherRefusesTheWatch) {
     const auto data = volume.MakeDirectory(SimVolume::kRoot, u"data");
     volume.MakeFile(data, u"a.txt");
-    volume.MakeDirectories(u"\\toD");
-    volume.MakeDirectories(u"\\toData");
-    volume.MakeDirectories(u"\\mnt\\d");
-    volume.MakeDirectories(u"\\mnt\\none");
-    SimVolume& d = platform.AddDrive(u'D');
-    d.MakeDirectories(u"\\data");
-    ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\data"));
-    ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
-    ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
-    ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\none",
-                                     std::make_shared<SimVolume>(platform.SharedClock(), 7)));
+    const LinkedDrives linked(platform);
     volume.DeleteJournal();  // a refused watch gives the volume none
 
     const PathsCase& c = GetParam();
@@ -258,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                   OpenRefusal::DirectoryOnOtherVolume,
                   ""},
         PathsCase{"folder_where_a_volume_without_a_letter_is_mounted",
-                  {u"C:\\mnt\\none"},
+                  {u"C:\\mnt\\backup"},
                   OpenRefusal::DirectoryOnUnletteredVolume,
                   ""},
         PathsCase{"existing_then_other_drive",

@@ -16,6 +16,7 @@
 #include "sim/JournalReadProbe.h"
 #include "sim/SimPlatform.h"
 #include "support/FileSystemQueries.h"
+#include "support/LinkedDrives.h"
 
 namespace {
 
@@ -37,40 +38,21 @@ void PrintTo(const TypedCase& c, std::ostream* out) {
 
 constexpr OpenRefusal kWatched = OpenRefusal::None;
 
-// C: with C:\data (a.txt, sub\), C:\work\data (the current directory is C:\work), the
-// junctions C:\toData (to C:\data), C:\toD (to D:\x) and C:\toN (to N:\x), the folders
-// C:\mnt\d where D is mounted and C:\mnt\backup where a volume without a letter is; D: with
-// D:\x; S: a subst drive for C:\data; N: a network drive, E: a removable one.
+// C: with C:\data (a.txt, sub\) and C:\work\data (the current directory is C:\work), and
+// the links, mounted folders and drives of LinkedDrives.
 class WatchedDirectoryTest : public ::testing::TestWithParam<TypedCase> {
 protected:
     SimPlatform platform;
     SimVolume& c = platform.AddDrive(u'C');
-    SimVolume& d = platform.AddDrive(u'D');
+    LinkedDrives linked{platform};
     FileSystemQueries queries{platform};
 
     void SetUp() override {
         c.MakeDirectories(u"\\data\\sub");
         c.MakeFile(c.Lookup(u"\\data"), u"a.txt");
         c.MakeDirectories(u"\\work\\data");
-        for (const char16_t* folder :
-             {u"\\toData", u"\\toD", u"\\toN", u"\\mnt\\d", u"\\mnt\\backup"}) {
-            c.MakeDirectories(folder);
-        }
         c.MakeDirectories(kLongPath.substr(2));
-        d.MakeDirectories(u"\\x");
         platform.SetCurrentDirectory(u"C:\\work");
-        ASSERT_TRUE(platform.AddLink(u"C:\\toData", u"C:\\data"));
-        ASSERT_TRUE(platform.AddLink(u"C:\\toD", u"D:\\x"));
-        ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\d", platform.Drive(u'D')));
-        ASSERT_TRUE(platform.MountVolume(u"C:\\mnt\\backup",
-                                         std::make_shared<SimVolume>(platform.SharedClock(), 9)));
-        platform.AddSubstDrive(u'S', u"C:\\data");
-        for (const char16_t letter : {u'N', u'E'}) {
-            platform.AddDrive(letter).MakeDirectories(u"\\x");
-        }
-        platform.SetDriveType(u'N', ntfs::kDriveRemote);
-        platform.SetDriveType(u'E', ntfs::kDriveRemovable);
-        ASSERT_TRUE(platform.AddLink(u"C:\\toN", u"N:\\x"));
     }
 };
 
@@ -135,9 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Spaces at the end are no part of a path, as Windows reads one.
         TypedCase{"trailing_spaces", u"C:\\data  ", u"C:\\data", kWatched, u"C:\\data"},
         TypedCase{"junction_to_a_folder_of_c", u"C:\\toData", u"C:\\toData", kWatched, u"C:\\data"},
-        TypedCase{"junction_to_d", u"C:\\toD", u"C:\\toD", kWatched, u"D:\\x"},
-        TypedCase{"mounted_folder_of_a_lettered_volume", u"C:\\mnt\\d\\x", u"C:\\mnt\\d\\x",
-                  kWatched, u"D:\\x"},
+        TypedCase{"junction_to_d", u"C:\\toD", u"C:\\toD", kWatched, u"D:\\data"},
+        TypedCase{"mounted_folder_of_a_lettered_volume", u"C:\\mnt\\d\\data", u"C:\\mnt\\d\\data",
+                  kWatched, u"D:\\data"},
         TypedCase{"mounted_folder_of_a_volume_without_a_letter", u"C:\\mnt\\backup",
                   u"C:\\mnt\\backup", OpenRefusal::DirectoryOnUnletteredVolume, u""},
         TypedCase{"subst_drive", u"S:\\sub", u"S:\\sub", kWatched, u"C:\\data\\sub"},
@@ -154,11 +136,11 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{"device_path", u"\\\\.\\C:\\data", u"\\\\.\\C:\\data",
                   OpenRefusal::NotALocalDirectory, u""},
         TypedCase{"empty", u"", u"", OpenRefusal::NotALocalDirectory, u""},
-        TypedCase{"network_drive", u"N:\\x", u"N:\\x", OpenRefusal::NetworkDrive, u""},
+        TypedCase{"network_drive", u"N:\\data", u"N:\\data", OpenRefusal::NetworkDrive, u""},
         // Links may lead to a drive whose type refuses it: its file system is never asked.
         TypedCase{"junction_to_a_network_drive", u"C:\\toN", u"C:\\toN", OpenRefusal::NetworkDrive,
                   u""},
-        TypedCase{"removable_drive", u"e:\\x", u"E:\\x", OpenRefusal::RemovableDrive, u""},
+        TypedCase{"removable_drive", u"e:\\data", u"E:\\data", OpenRefusal::RemovableDrive, u""},
         TypedCase{"drive_without_a_volume", u"Q:\\", u"Q:\\", OpenRefusal::NoVolume, u""}),
     [](const auto& info) { return std::string(info.param.name); });
 

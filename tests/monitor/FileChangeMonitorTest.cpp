@@ -17,6 +17,7 @@
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
 #include "support/ChangeShortText.h"
+#include "support/EveryKindOfChange.h"
 #include "support/SlotRecorder.h"
 
 namespace {
@@ -122,22 +123,14 @@ TEST_F(MonitorTest, EventsComeOnTheWorkerThreadWithTheirArgumentsInJournalOrder)
     const auto a = c.MakeFile(data, u"a.txt", 10);
     platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond);
     ASSERT_TRUE(Start(u"C", {u"C:\\data\\"}));
-    const auto b = c.MakeFile(data, u"b.txt", 10);
-    c.Write(a, 0, 100);
-    c.Rename(a, data, u"a2.txt");
-    c.Rename(b, other, u"b.txt");
-    c.SetAttributes(a, ntfs::kAttributeArchive | ntfs::kAttributeReadonly);
-    c.AddHardLink(a, data, u"link.txt");
-    c.NoteChange(a, ntfs::kReasonObjectIdChange);
-    const auto gone = c.MakeFile(data, u"gone.txt");
-    c.Delete(gone);
-    const SimRecycled r = c.Recycle(a);
+    const SimRecycled r = MakeEveryKindOfChange(c, data, other, a);
     CatchUp(c);
     const std::string bin =
         "C:\\$RECYCLE.BIN\\" + ToUtf8(std::u16string(SimVolume::kDefaultUserSid)) + "\\";
     EXPECT_EQ(receiver.Seen(),
-              (Lines{"Started", "Created C:\\data\\|b.txt", "Content C:\\data\\|a.txt",
-                     "Renamed a.txt|a2.txt|C:\\data\\", "Moved b.txt|b.txt|C:\\data\\|C:\\other\\",
+              (Lines{"Started", "Created C:\\data\\|b 文件.txt", "Content C:\\data\\|a.txt",
+                     "Renamed a.txt|a2.txt|C:\\data\\",
+                     "Moved b 文件.txt|b 文件.txt|C:\\data\\|C:\\other\\",
                      "Attributes C:\\data\\|a2.txt 80008000", "Created C:\\data\\|link.txt",
                      "Other C:\\data\\|a2.txt 80080000", "Created C:\\data\\|gone.txt",
                      "Deleted C:\\data\\|gone.txt",

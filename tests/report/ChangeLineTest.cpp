@@ -107,9 +107,8 @@ TEST(ChangeLineTest, EveryKindIsTheTimeTheKindInBracketsAndThePath) {
 }
 
 TEST(ChangeLineTest, EveryKindHasALabelButTheStartOfAWatch) {
-    for (int k = 0; k < kChangeKindCount; ++k) {
-        const auto kind = static_cast<ChangeKind>(k);
-        EXPECT_EQ(KindLabel(kind).empty(), kind == ChangeKind::Started) << k;
+    for (const ChangeKindNames& names : kChangeKinds) {
+        EXPECT_EQ(KindLabel(names.kind).empty(), names.kind == ChangeKind::Started) << names.slot;
     }
 }
 

@@ -37,9 +37,9 @@ TEST(EngineStop, StopReturnsWhileTheWorkerSendsToTheStoppingThread) {
     SimVolume& volume = platform.AddDrive(u'C');
     std::atomic<int> delivered{0};
     WatcherSlots slots;
-    slots.OnCreated = [&](CWString&, CWString&, FileTime&, int) {
+    slots[ChangeKind::Created] = [&](const FileChange&) {
         ++delivered;
-        return static_cast<int>(SendMessageW(window, kLine, 0, 0));
+        SendMessageW(window, kLine, 0, 0);
     };
     for (int round = 0; round < 20; ++round) {
         VolumeJournalWatcher watcher(platform);

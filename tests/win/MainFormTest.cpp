@@ -81,7 +81,7 @@ TEST_F(MainFormTest, StartWithTheInitialTextWatchesTheWholeVolume) {
     EXPECT_EQ(ToUtf8(form->DirectoryEdit().GetText()), "C:\\");
     EXPECT_EQ(StartWith(u"C:\\"), "");
     EXPECT_TRUE(Running());
-    EXPECT_EQ(ToUtf8(form->WatchedDrive()), "C");
+    EXPECT_EQ(form->WatchedDrive(), u'C');
     EXPECT_TRUE(form->Monitor().IsWatching(u'C'));
     machine.c.MakeFile(machine.other, u"x.txt");
     EXPECT_EQ(Lines(1), (std::vector<std::string>{"[新建文件] C:\\other\\x.txt"}));
@@ -92,7 +92,7 @@ TEST_F(MainFormTest, StartWithTheInitialTextWatchesTheWholeVolume) {
 
 TEST_F(MainFormTest, ALowerCaseDriveIsTheSameDrive) {
     EXPECT_EQ(StartWith(u"d:\\data\\"), "");
-    EXPECT_EQ(ToUtf8(form->WatchedDrive()), "D");
+    EXPECT_EQ(form->WatchedDrive(), u'D');
     EXPECT_TRUE(form->Monitor().IsWatching(u'd'));
     EXPECT_TRUE(form->Monitor().IsWatching(u'D'));
     EXPECT_TRUE(Running());
@@ -112,7 +112,7 @@ TEST_F(MainFormTest, ADirectoryTypedWithSlashesWatchesThatDirectoryOnly) {
 // A junction to another drive is watched there, and the lines show that drive's paths.
 TEST_F(MainFormTest, AJunctionToAnotherDriveIsWatchedThere) {
     ASSERT_EQ(StartWith(u"C:\\toD"), "");
-    EXPECT_EQ(ToUtf8(form->WatchedDrive()), "D");
+    EXPECT_EQ(form->WatchedDrive(), u'D');
     machine.c.MakeFile(machine.other, u"on-c.txt");
     machine.d.MakeFile(machine.dData, u"on-d.txt");
     EXPECT_EQ(Lines(1), (std::vector<std::string>{"[新建文件] D:\\data\\on-d.txt"}));
@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"very_long_path", u"C:\\" + std::u16string(300, u'x'), kMissing},
         InputCase{"a_file", u"C:\\data\\a.txt", kMissing},
         InputCase{"missing_directory", u"C:\\missing", kMissing},
-        InputCase{"folder_of_a_volume_without_a_letter", u"C:\\backup", kUnlettered},
+        InputCase{"folder_of_a_volume_without_a_letter", u"C:\\mnt\\backup", kUnlettered},
         InputCase{"drive_without_a_volume", u"Q:\\", kNoVolume},
         InputCase{"removable_drive", u"E:\\data", kRemovable},
         InputCase{"missing_directory_on_a_removable_drive", u"E:\\missing", kRemovable},
@@ -200,7 +200,7 @@ TEST_F(MainFormTest, TheEmptyBoxWarningGivesTheFocusBackAndChangesNothing) {
     // The click gave the start button the focus before the box came; it has it back.
     EXPECT_EQ(GetFocus(), form->StartButton().Handle());
     EXPECT_TRUE(Idle());
-    EXPECT_TRUE(form->WatchedDrive().IsEmpty());
+    EXPECT_EQ(form->WatchedDrive(), 0);
 }
 
 struct WarningCase {

@@ -26,6 +26,7 @@
 #include "sim/SimPlatform.h"
 #include "sim/SimVolume.h"
 #include "support/FileSystemQueries.h"
+#include "support/LinkedDrives.h"
 #include "support/JournalReadHook.h"
 #include "ui/MainForm.h"
 
@@ -144,35 +145,21 @@ private:
     BYTE saved_[256] = {};
 };
 
-// A simulated machine: C: with C:\data\ (a.txt, sub\), C:\other\, the junction C:\toD to
-// D:\data and the folder C:\backup where a volume without a letter is mounted; D: with
-// D:\data\; S: a subst drive for C:\data; E: a removable drive with E:\data\; N: a network
-// drive with N:\data\. The window sees it through `probe`.
+// A simulated machine: C: with C:\data\ (a.txt, sub\) and C:\other\, and the links,
+// mounted folders and drives of LinkedDrives. The window sees it through `probe`.
 struct Machine {
     SimPlatform platform;
     JournalReadHook reads{platform};
     FileSystemQueries probe{reads};
     SimVolume& c = platform.AddDrive(u'C');
-    SimVolume& d = platform.AddDrive(u'D');
-    SimVolume& e = platform.AddDrive(u'E');
-    SimVolume& n = platform.AddDrive(u'N');
     std::uint64_t data = c.MakeDirectory(SimVolume::kRoot, u"data");
     std::uint64_t a = c.MakeFile(data, u"a.txt", 10);
     std::uint64_t sub = c.MakeDirectory(data, u"sub");
     std::uint64_t other = c.MakeDirectory(SimVolume::kRoot, u"other");
-    std::uint64_t dData = d.MakeDirectory(SimVolume::kRoot, u"data");
+    LinkedDrives linked{platform};
+    SimVolume& d = linked.d;
+    std::uint64_t dData = d.Lookup(u"\\data");
 
-    Machine() {
-        e.MakeDirectory(SimVolume::kRoot, u"data");
-        n.MakeDirectory(SimVolume::kRoot, u"data");
-        c.MakeDirectory(SimVolume::kRoot, u"toD");
-        c.MakeDirectory(SimVolume::kRoot, u"backup");
-        platform.AddLink(u"C:\\toD", u"D:\\data");
-        platform.MountVolume(u"C:\\backup", std::make_shared<SimVolume>(platform.SharedClock(), 3));
-        platform.AddSubstDrive(u'S', u"C:\\data");
-        platform.SetDriveType(u'E', ntfs::kDriveRemovable);
-        platform.SetDriveType(u'N', ntfs::kDriveRemote);
-    }
     // Moves the simulated clock past the set-up, so that a watch started now sees none of it.
     void Later() { platform.Clock().Advance(2 * ntfs::kFileTimeTicksPerSecond); }
     // The drives the window asked a file-system question of whose type is not fixed: on

@@ -66,12 +66,12 @@ double TimeAppends(MainForm& form, int before, int count) {
     SetWindowTextW(box, text.c_str());
     const auto start = Clock::now();
     std::thread worker([&] {
-        CWString drive(u"C");
-        CWString dir(u"C:\\data\\reports\\2024\\");
+        FileChange change{.kind = ChangeKind::Created, .dir = u"C:\\data\\reports\\2024\\"};
         CWString name;
         for (int i = before + 1; i <= before + count; ++i) {
             name.Format(u"report-%06d.txt", i);
-            form.Monitor().RaiseFileCreated(drive, name, dir);
+            change.name = name.View();
+            form.Monitor().Raise(change);
         }
     });
     while (LinesIn(box) < before + count) {
@@ -189,13 +189,13 @@ void MeasureLongWatch(double budgetSeconds) {
     const HANDLE caughtUp = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     const HWND formWindow = form.Handle();
     std::thread worker([&] {
-        CWString drive(u"C");
-        CWString dir(u"C:\\data\\reports\\2024\\");
+        FileChange change{.kind = ChangeKind::Created, .dir = u"C:\\data\\reports\\2024\\"};
         CWString name;
         for (int step = 0; step < kTotal && !giveUp; step += kStep) {
             for (int i = step + 1; i <= step + kStep && !giveUp; ++i) {
                 name.Format(u"report-%07d.txt", i);
-                form.Monitor().RaiseFileCreated(drive, name, dir);
+                change.name = name.View();
+                form.Monitor().Raise(change);
             }
             PostMessageW(formWindow, WM_NULL, 0, 0);
             while (shown < step + kStep && !giveUp) {

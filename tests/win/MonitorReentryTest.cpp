@@ -50,8 +50,8 @@ protected:
         window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  wc.hInstance, nullptr);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        monitor.FileCreated.Bind(
-            [](void* self, void*, std::uint32_t, CWString&, CWString&, CWString&) {
+        monitor.Event(ChangeKind::Created)
+            .Bind([](void* self, void*, std::uint32_t, const FileChange&) {
                 auto* test = static_cast<MonitorReentry*>(self);
                 ++test->sending;
                 return static_cast<int>(SendMessageW(test->window, kLine, 0, 0));
