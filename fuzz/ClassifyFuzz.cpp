@@ -31,11 +31,6 @@ struct Volume {
     std::uint64_t deep = disk.MakeDirectories(u"\\data\\sub\\a\\b\\c");
     std::uint64_t recycle = disk.Recycle(disk.MakeFile(data, u"x.txt")).folder;
     PlatformHandle handle = platform.OpenVolume(CWString(u"\\\\.\\C:"));
-    CWString root{u"C:\\"};
-    CWString recyclePath{
-        CWString::Concat(CWString(u"C:\\$RECYCLE.BIN\\"), CWString(SimVolume::kDefaultUserSid))};
-
-    Volume() { recyclePath.AppendChar(u'\\'); }
 };
 
 Volume& TheVolume() {
@@ -54,12 +49,12 @@ std::uint64_t Remap(std::uint64_t value, const Volume& v) {
     return known[value % (sizeof known / sizeof known[0])];
 }
 
-// The slots of the kinds chosen by the bits of `bound`, each change written as its JSON
-// line, which reads every text it is given, so that a text that is not valid is noticed.
-WatcherSlots Slots(std::uint8_t bound) {
+// The kinds chosen by the bits of `wanted`, each change written as its JSON line, which
+// reads every text it is given, so that a text that is not valid is noticed.
+WatcherSlots Slots(std::uint8_t wanted) {
     return WatcherSlots::Every(
         [](const FileChange& change) { (void)ChangeJsonLine(change).size(); },
-        [bound](ChangeKind kind) { return ((bound >> static_cast<int>(kind)) & 1) != 0; });
+        [wanted](ChangeKind kind) { return ((wanted >> IndexOf(kind)) & 1) != 0; });
 }
 
 }  // namespace
@@ -77,10 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     index.Set(v.data, SimVolume::kRoot, u"data");
     index.Set(v.sub, v.data, u"sub");
     // Not `deep`: its path is asked of the volume.
-    const WatchScope scope{v.platform, v.handle, v.root, v.recyclePath, filter ? &watched : nullptr,
-                           &index,     slots};
+    const WatchScope scope{v.platform, v.handle, u"C:\\", filter ? &watched : nullptr, &index,
+                           slots};
     ChangeClassifier classifier(scope);
-    const std::int64_t notBefore = settings & 4 ? INT64_MIN : 0;
+    const std::int64_t fromUsn = settings & 4 ? INT64_MIN : 0;
 
     std::size_t at = 2;
     while (at + 2 <= size) {
@@ -90,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         // A copy of exactly the batch's bytes, so that a read past it is caught.
         std::uint8_t* batch = static_cast<std::uint8_t*>(std::malloc(length == 0 ? 1 : length));
         std::memcpy(batch, bytes + at, length);
-        journal::WalkBatch(batch, length, notBefore, [&](const ntfs::UsnRecordV2& record) {
+        journal::WalkBatch(batch, length, fromUsn, [&](const ntfs::UsnRecordV2& record) {
             // The record's own copy, its reference numbers mapped onto the small volume.
             std::uint8_t* copy = static_cast<std::uint8_t*>(std::malloc(record.RecordLength()));
             std::memcpy(copy, record.Bytes(), record.RecordLength());
